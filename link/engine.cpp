@@ -1,0 +1,175 @@
+#include "engine.h"
+
+#include "decode.h"
+#include "mscomm.h"
+
+namespace {
+
+constexpr const char *kHoldCommands[] = {
+    nullptr, "C47", "C46", "C3C", "C3D", "C3B", "C3A", "C4B", "C4A", "C30",
+    "C31",   "C8E", "C8F", "C91", "C90", "C5D", "C5E", "C5F", "C60",
+};
+
+} // namespace
+
+TransactionEngine::TransactionEngine(MSComm &port, EngineDisplay &display, QObject *parent)
+    : QObject(parent)
+    , m_port(port)
+    , m_display(display)
+{
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer2.setObjectName(QStringLiteral("Timer2"));
+    Timer4.setObjectName(QStringLiteral("Timer4"));
+    // A coarse timer drifts by several milliseconds a tick; the repetition
+    // must keep a steady 100 ms cadence.
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer1.setInterval(200);
+    Timer2.setInterval(10000);
+    Timer4.setInterval(10500);
+    connect(&Timer1, &QTimer::timeout, this, &TransactionEngine::Timer1_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &TransactionEngine::Timer2_Timer);
+    connect(&Timer4, &QTimer::timeout, this, &TransactionEngine::Timer4_Timer);
+    connect(&m_port, &MSComm::OnComm, this, &TransactionEngine::MSComm1_OnComm);
+}
+
+void TransactionEngine::show(Render::Legends legends)
+{
+    if (legends & Render::AckLegend)
+        m_display.setLegendVisible(Render::AckLegend, true);
+    if (legends & Render::CrLegend)
+        m_display.setLegendVisible(Render::CrLegend, true);
+    if (legends & Render::SpaceLegend)
+        m_display.setLegendVisible(Render::SpaceLegend, true);
+}
+
+void TransactionEngine::clearReply()
+{
+    m_replyBuffer.clear();
+    m_renderedReply.clear();
+}
+
+void TransactionEngine::Hyouji(QString &text, quint8 mode)
+{
+    if (mode == SendMode) {
+        text.prepend(addressPrefix);
+        // A closed port takes nothing; the exchange then runs out as an
+        // unanswered one.
+        m_port.output(text);
+        m_display.setReceivedText(QString());
+        clearReply();
+        Render::Legends legends = Render::NoLegend;
+        const QString rendered = Render::render(text, &legends);
+        show(legends);
+        m_display.setSentText(rendered);
+        Timer2.start();
+        m_awaitingReply = 1;
+        Timer4.start();
+        return;
+    }
+
+    // Receive mode. The reply buffer is rendered as it grows; any other text
+    // is rendered whole.
+    QString rendered;
+    if (&text == &m_replyBuffer && m_renderedReply.sourceLength() == m_replyBuffer.size()) {
+        rendered = m_renderedReply.text();
+    } else {
+        Render::Legends legends = Render::NoLegend;
+        rendered = Render::render(text, &legends);
+        show(legends);
+    }
+    m_display.setReceivedText(rendered);
+    if (const auto status =
+            Decode::statusFor(currentCommand, text.size(), rendered, m_display.statusText()))
+        m_display.setStatusText(*status);
+}
+
+void TransactionEngine::MSComm1_OnComm()
+{
+    if (m_port.commEvent() != MSComm::comEvReceive)
+        return;
+    QString arrived = m_port.input();
+    const qsizetype room = MaxReply - m_replyBuffer.size();
+    if (arrived.size() > room)
+        arrived.truncate(qMax<qsizetype>(0, room));
+    m_replyBuffer += arrived;
+    show(m_renderedReply.append(arrived));
+    m_awaitingReply = 0;
+    Hyouji(m_replyBuffer, ReceiveMode);
+}
+
+void TransactionEngine::Timer2_Timer()
+{
+    if (m_awaitingReply == 1)
+        m_display.setReceivedText(QString(NoAnswerMark));
+    Timer2.stop();
+    m_display.setLegendVisible(Render::SpaceLegend, false);
+    m_display.setLegendVisible(Render::CrLegend, false);
+    m_display.setLegendVisible(Render::AckLegend, false);
+    clearReply();
+    m_awaitingReply = 0;
+}
+
+void TransactionEngine::Timer4_Timer()
+{
+    m_display.setSentText(QString());
+    m_display.setReceivedText(QString());
+    m_display.setStatusText(QString());
+    Timer4.stop();
+}
+
+QString TransactionEngine::holdCommand(quint8 kind)
+{
+    if (kind < 1 || kind >= std::size(kHoldCommands))
+        return {};
+    return QString::fromLatin1(kHoldCommands[kind]);
+}
+
+void TransactionEngine::holdPress(quint8 kind)
+{
+    if (m_holdGuard != 0)
+        return;
+    m_holdGuard = 1;
+    m_holdKind = kind;
+    currentCommand = holdCommand(kind) + QLatin1Char('\r');
+    Cont_M_down();
+}
+
+void TransactionEngine::Cont_M_down()
+{
+    Timer1.setInterval(100);
+    Timer2.setInterval(150);
+    Timer4.setInterval(200);
+    Hyouji(currentCommand, SendMode);
+    Timer1.start();
+}
+
+void TransactionEngine::Timer1_Timer()
+{
+    if (m_holdKind == 0)
+        return;
+    currentCommand = holdCommand(m_holdKind) + QLatin1Char('\r');
+    Hyouji(currentCommand, SendMode);
+    // Timer1 repeats by itself; restarting it here would add each tick's
+    // work to the period and make the cadence drift.
+}
+
+void TransactionEngine::Cont_M_up()
+{
+    m_holdKind = 0;
+    Timer1.stop();
+    Timer2.stop();
+    Timer4.start();
+    m_display.setSentText(QString());
+    m_display.setReceivedText(QString());
+    Timer2.setInterval(500);
+    Timer4.setInterval(1000);
+    clearReply();
+    m_holdGuard = 0;
+}
+
+void TransactionEngine::resetState()
+{
+    m_holdKind = 0;
+    m_awaitingReply = 0;
+    clearReply();
+}

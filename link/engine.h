@@ -1,0 +1,98 @@
+#pragma once
+
+#include "render.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class MSComm;
+
+// Where the engine shows what went out and what came back. The main window
+// implements it with its labels; tests implement it with plain fields.
+class EngineDisplay
+{
+public:
+    virtual ~EngineDisplay() = default;
+    virtual void setSentText(const QString &text) = 0;     // TxD line
+    virtual void setReceivedText(const QString &text) = 0; // RxD line
+    virtual QString statusText() const = 0;                // decoded status line
+    virtual void setStatusText(const QString &text) = 0;
+    // The legend lines for "[ACK]", "[CR]" and "_".
+    virtual void setLegendVisible(Render::Legend legend, bool visible) = 0;
+};
+
+// The one path every command goes out by and every reply comes in by.
+//
+// A send frames the command with the address prefix, writes it, shows it and
+// starts the reply time-out (Timer2) and the display clearing (Timer4). Each
+// receive event appends to the reply buffer, shows the whole reply so far and
+// runs the status decoders. Timer2's tick ends the exchange (marking a
+// missing answer), Timer4's tick clears the displays. A new send replaces the
+// exchange in progress; nothing is queued.
+//
+// The press-and-hold repetition of the arrow buttons lives here too: a hold
+// sends at once and then every Timer1 tick until it is released.
+class TransactionEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint8 SendMode = 1;
+    static constexpr quint8 ReceiveMode = 2;
+    // The reply buffer keeps at most this many characters; the rest of a
+    // flood is dropped until the buffer is emptied again.
+    static constexpr qsizetype MaxReply = 32767;
+    static constexpr QLatin1StringView NoAnswerMark{" X X X X "};
+
+    TransactionEngine(MSComm &port, EngineDisplay &display, QObject *parent = nullptr);
+
+    // Send mode (1): |text| is framed with the address prefix in place and
+    // written. Any other mode: |text| is shown as the reply and decoded.
+    void Hyouji(QString &text, quint8 mode);
+
+    // Receive handler of the port.
+    void MSComm1_OnComm();
+    // Tick handlers.
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer4_Timer();
+
+    // Press-and-hold: a press on the arrow button of hold kind |kind| (1..18).
+    // Ignored while another hold is active.
+    void holdPress(quint8 kind);
+    void Cont_M_down();
+    void Cont_M_up();
+    // The command that hold kind |kind| repeats, or empty for an unknown kind.
+    static QString holdCommand(quint8 kind);
+
+    QString currentCommand;
+    QString addressPrefix;
+
+    quint8 holdKind() const { return m_holdKind; }
+    qint16 holdGuard() const { return m_holdGuard; }
+    quint8 awaitingReply() const { return m_awaitingReply; }
+    const QString &replyBuffer() const { return m_replyBuffer; }
+
+    // Start-up's idle state: no hold, no reply awaited, empty buffer.
+    void resetState();
+
+    QTimer Timer1; // repetition of a held button
+    QTimer Timer2; // reply time-out
+    QTimer Timer4; // display clearing
+
+private:
+    void show(Render::Legends legends);
+    void clearReply();
+
+    MSComm &m_port;
+    EngineDisplay &m_display;
+
+    quint8 m_holdKind = 0;
+    quint8 m_awaitingReply = 0;
+    QString m_replyBuffer;
+    qint16 m_holdGuard = 0;
+
+    // Rendering of m_replyBuffer, kept up to date as characters arrive.
+    Render::Incremental m_renderedReply;
+};

@@ -1,0 +1,195 @@
+#include "mscomm.h"
+
+#include "settingsstore.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+MSComm::MSComm(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &MSComm::handleReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handleError);
+}
+
+MSComm::~MSComm()
+{
+    m_port.disconnect(this);
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void MSComm::setSettings(const QString &settings)
+{
+    m_settings = settings;
+}
+
+void MSComm::setCommPort(int port)
+{
+    m_commPort = port;
+}
+
+bool MSComm::portOpen() const
+{
+    return m_port.isOpen();
+}
+
+QString MSComm::deviceForPort(int port)
+{
+    if (port < 1)
+        return {};
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    const QString mapped = SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
+                                               QString::fromLatin1(SettingsStore::kPorts),
+                                               QStringLiteral("COM%1").arg(port), QString())
+                               .trimmed();
+    if (!mapped.isEmpty())
+        return mapped;
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+bool MSComm::parseSettings(const QString &text, LineSettings *out)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    LineSettings s;
+    bool ok = false;
+    s.baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || s.baud <= 0)
+        return false;
+    const QString parity = parts[1].trimmed().toUpper();
+    if (parity == QLatin1String("N"))
+        s.parity = QSerialPort::NoParity;
+    else if (parity == QLatin1String("E"))
+        s.parity = QSerialPort::EvenParity;
+    else if (parity == QLatin1String("O"))
+        s.parity = QSerialPort::OddParity;
+    else if (parity == QLatin1String("M"))
+        s.parity = QSerialPort::MarkParity;
+    else if (parity == QLatin1String("S"))
+        s.parity = QSerialPort::SpaceParity;
+    else
+        return false;
+    const int data = parts[2].trimmed().toInt(&ok);
+    if (!ok || data < 5 || data > 8)
+        return false;
+    s.dataBits = QSerialPort::DataBits(data);
+    const QString stop = parts[3].trimmed();
+    if (stop == QLatin1String("1"))
+        s.stopBits = QSerialPort::OneStop;
+    else if (stop == QLatin1String("1.5"))
+        s.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == QLatin1String("2"))
+        s.stopBits = QSerialPort::TwoStop;
+    else
+        return false;
+    *out = s;
+    return true;
+}
+
+void MSComm::fail(OpenFailure failure, const QString &text)
+{
+    m_openFailure = failure;
+    m_openFailureText = text;
+}
+
+bool MSComm::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen())
+            m_port.close();
+        return true;
+    }
+    if (m_port.isOpen())
+        return true;
+
+    fail(OpenFailure::None, QString());
+    const QString device = deviceForPort(m_commPort);
+    if (device.isEmpty()) {
+        fail(OpenFailure::BadPortNumber, tr("%1 is not a port number.").arg(m_commPort));
+        return false;
+    }
+    LineSettings line;
+    if (!parseSettings(m_settings, &line)) {
+        fail(OpenFailure::BadSettings, tr("The line settings \"%1\" cannot be used.").arg(m_settings));
+        return false;
+    }
+#ifndef Q_OS_WIN
+    if (!QFileInfo::exists(device)) {
+        fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
+        return false;
+    }
+#endif
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        const QString detail = m_port.errorString();
+        m_port.clearError();
+        if (error == QSerialPort::DeviceNotFoundError) {
+            fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
+        } else if (error == QSerialPort::PermissionError) {
+            if (detail.contains(QLatin1String("lock"), Qt::CaseInsensitive))
+                fail(OpenFailure::InUse, tr("%1 is in use by another program.").arg(device));
+            else
+                fail(OpenFailure::PermissionDenied,
+                     tr("Permission denied on %1.").arg(device));
+        } else {
+            fail(OpenFailure::Other, tr("%1 cannot be opened: %2").arg(device, detail));
+        }
+        return false;
+    }
+    const bool configured = m_port.setBaudRate(line.baud) && m_port.setParity(line.parity)
+                            && m_port.setDataBits(line.dataBits)
+                            && m_port.setStopBits(line.stopBits)
+                            && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        const QString detail = m_port.errorString();
+        m_port.close();
+        m_port.clearError();
+        fail(OpenFailure::BadSettings, tr("%1 refused the line settings: %2").arg(device, detail));
+        return false;
+    }
+    m_commEvent = 0;
+    return true;
+}
+
+bool MSComm::output(const QString &text)
+{
+    if (!m_port.isOpen())
+        return false;
+    const QByteArray bytes = text.toLatin1();
+    return m_port.write(bytes) == bytes.size();
+}
+
+QString MSComm::input()
+{
+    if (!m_port.isOpen())
+        return {};
+    return QString::fromLatin1(m_port.readAll());
+}
+
+void MSComm::handleReadyRead()
+{
+    if (m_port.bytesAvailable() <= 0)
+        return;
+    m_commEvent = comEvReceive;
+    emit OnComm();
+}
+
+void MSComm::handleError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+        return;
+    if (!m_port.isOpen())
+        return; // open failures are reported by setPortOpen
+    // A line that reports an error once keeps reporting it at full speed;
+    // close it now and treat the link as gone.
+    const QString reason = m_port.errorString();
+    m_port.close();
+    m_port.clearError();
+    emit linkLost(reason);
+}

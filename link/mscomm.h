@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// The program's serial port: one line to the projector, configured by a
+// settings text ("9600,N,8,1") and a port number (1 = COM1), opened and closed
+// by writing PortOpen. Each byte is one character (Latin-1) in both
+// directions. OnComm is raised whenever received characters wait to be read.
+//
+// When the open line fails (the adapter is unplugged, the far end hangs up)
+// the port closes itself at once and reports linkLost; from then on it
+// behaves as a closed port.
+class MSComm : public QObject
+{
+    Q_OBJECT
+
+public:
+    // CommEvent values.
+    static constexpr int comEvReceive = 2;
+
+    // Why the last PortOpen = true failed.
+    enum class OpenFailure {
+        None,
+        BadPortNumber, // not a usable port number
+        NoDevice,      // the device does not exist
+        PermissionDenied,
+        InUse,         // held by another program
+        BadSettings,   // the settings text cannot be applied
+        Other,
+    };
+
+    explicit MSComm(QObject *parent = nullptr);
+    ~MSComm() override;
+
+    void setSettings(const QString &settings);
+    QString settings() const { return m_settings; }
+
+    void setCommPort(int port);
+    int commPort() const { return m_commPort; }
+
+    // Opening: true on success. On failure the port stays closed and
+    // openFailure()/openFailureText() tell why. Closing always succeeds.
+    bool setPortOpen(bool open);
+    bool portOpen() const;
+
+    // Writes each character as one byte. Returns false (and writes nothing)
+    // when the port is closed or the write is refused.
+    bool output(const QString &text);
+
+    // Everything received and not yet read, removed from the port's buffer.
+    QString input();
+
+    int commEvent() const { return m_commEvent; }
+
+    OpenFailure openFailure() const { return m_openFailure; }
+    QString openFailureText() const { return m_openFailureText; }
+
+    // The device that port number |port| stands for. On Windows "COMn";
+    // elsewhere the "COMn" entry of the [Ports] settings section, or
+    // /dev/ttyS<n-1> without one. Empty for numbers below 1.
+    static QString deviceForPort(int port);
+
+    // A settings text "baud,parity,data,stop"; false when it cannot be read.
+    struct LineSettings {
+        qint32 baud = 19200;
+        QSerialPort::Parity parity = QSerialPort::NoParity;
+        QSerialPort::DataBits dataBits = QSerialPort::Data8;
+        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    };
+    static bool parseSettings(const QString &text, LineSettings *out);
+
+signals:
+    void OnComm();
+    void linkLost(const QString &reason);
+
+private:
+    void handleReadyRead();
+    void handleError(QSerialPort::SerialPortError error);
+    void fail(OpenFailure failure, const QString &text);
+
+    QSerialPort m_port;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    int m_commPort = 1;
+    int m_commEvent = 0;
+    OpenFailure m_openFailure = OpenFailure::None;
+    QString m_openFailureText;
+};

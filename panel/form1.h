@@ -1,0 +1,85 @@
+#pragma once
+
+#include "engine.h"
+#include "mscomm.h"
+
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QRadioButton;
+
+// The control panel: the program's main window. It owns the serial port and
+// the transaction engine and shows the engine's displays.
+class Form1 : public QWidget, public EngineDisplay
+{
+    Q_OBJECT
+
+public:
+    // Window heights in twips (outer frame) and the twips in a pixel.
+    static constexpr int CompactHeight = 5100;
+    static constexpr int FullHeight = 8100;
+    static constexpr int TwipsPerPixel = 15;
+    static constexpr int ClientWidth = 10185;
+    // Title bar and border, taken off the outer height to get the client area.
+    static constexpr int FrameAllowance = 420;
+
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: read the stored settings, open the port, place the window;
+    // the port dialog when no usable port is stored or it cannot be opened.
+    void Form_Load();
+    // Closing: store the address and close the port.
+    void Form_QueryUnload();
+
+    void Hyouji(QString &text, quint8 mode) { engine.Hyouji(text, mode); }
+
+    // Outer window height in twips, as start-up and Ctrl+H set it.
+    int outerHeightTwips() const { return m_outerHeight; }
+    void setOuterHeightTwips(int twips);
+
+    // Program-wide port values, shared with the port dialog.
+    qint16 ComPortNo = 0;
+    quint8 BaudCode = 0;
+    qint16 PrevComPortNo = 0;
+    quint8 PrevBaudCode = 0;
+
+    MSComm MSComm1;
+    TransactionEngine engine;
+
+    // Controls the engine and the other windows work on.
+    QLabel *Label11 = nullptr; // sent text
+    QLabel *Label12 = nullptr; // received text
+    QLabel *Label25 = nullptr; // decoded status
+    QLabel *Label19 = nullptr; // "[ACK]" legend
+    QLabel *Label28 = nullptr; // "[CR]" legend
+    QLabel *Label27 = nullptr; // "_" legend
+    QFrame *statusFrame = nullptr;
+    QRadioButton *Option1 = nullptr;
+    QRadioButton *Option2 = nullptr;
+    QRadioButton *Option3 = nullptr;
+    QRadioButton *Option4 = nullptr;
+    QRadioButton *Option5 = nullptr;
+    QRadioButton *Option6 = nullptr;
+
+    // EngineDisplay
+    void setSentText(const QString &text) override;
+    void setReceivedText(const QString &text) override;
+    QString statusText() const override;
+    void setStatusText(const QString &text) override;
+    void setLegendVisible(Render::Legend legend, bool visible) override;
+
+    // Shows the port dialog modally (start-up's fallback).
+    void showPortDialogModal();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void placeOnScreen();
+    void selectStoredAddress(const QString &prefix);
+
+    int m_outerHeight = CompactHeight;
+};

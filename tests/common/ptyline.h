@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A pseudo-terminal pair standing in for a serial line: the program opens the
+// slave device (through the [Ports] map), the test reads and writes the
+// master as the projector would.
+class PtyLine
+{
+public:
+    PtyLine();
+    ~PtyLine();
+    PtyLine(const PtyLine &) = delete;
+    PtyLine &operator=(const PtyLine &) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString slavePath() const { return m_slavePath; }
+
+    // Maps COM|port| to this line in the settings store.
+    void mapAs(int port) const;
+
+    // Bytes the program wrote, collected while the event loop runs until at
+    // least |count| bytes are there or |timeoutMs| passed.
+    QByteArray read(int count, int timeoutMs = 2000);
+    // Everything the program wrote so far, without waiting beyond |settleMs|.
+    QByteArray readAvailable(int settleMs = 50);
+    // Writes as the projector.
+    void write(const QByteArray &bytes);
+    // Hangs up: closes the master side.
+    void hangUp();
+
+private:
+    QByteArray drain();
+
+    int m_master = -1;
+    int m_slaveKeep = -1; // keeps the line up between the program's opens
+    QString m_slavePath;
+};

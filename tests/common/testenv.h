@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+// Points the settings store at a private, empty folder for the whole test
+// program. Call before anything reads settings (QSettings caches the folder
+// at first use); the folder is removed when the program ends.
+namespace TestEnv {
+
+void usePrivateSettings();
+QString settingsFile();
+
+// Replaces the whole store with |keys| ("Section/Key" -> text).
+void seed(const QList<std::pair<QString, QString>> &keys);
+void clearStore();
+QString stored(const QString &sectionKey, const QString &absent = QStringLiteral("<absent>"));
+
+// Answers the next modal dialog that opens: |answer| runs with it (closing
+// it, clicking a button...) once it is the active modal widget.
+void whenModal(std::function<void(QWidget *)> answer);
+
+} // namespace TestEnv
