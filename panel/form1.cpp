@@ -1,16 +1,15 @@
 #include "form1.h"
 
+#include "form2.h"
+#include "form3.h"
 #include "settingsstore.h"
 
 #include <QCloseEvent>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScreen>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -168,19 +167,17 @@ void Form1::placeOnScreen()
 
 void Form1::showPortDialogModal()
 {
-    QDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("PortDialogStandIn"));
-    dialog.setWindowTitle(QStringLiteral("  COM PORT"));
-    auto *layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(
-        tr("No serial port could be opened. Set the port in the [Ports] and [StartUP] "
-           "sections of %1.")
-            .arg(SettingsStore::fileName(QString::fromLatin1(SettingsStore::kApplication))),
-        &dialog));
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    layout->addWidget(buttons);
-    dialog.exec();
+    Form2::showModal(*this);
+}
+
+void Form1::Command33_Click()
+{
+    Form2::comButton(*this);
+}
+
+void Form1::Command74_Click()
+{
+    Form3::commandTable(*this);
 }
 
 void Form1::Form_QueryUnload()
@@ -195,6 +192,11 @@ void Form1::Form_QueryUnload()
 void Form1::closeEvent(QCloseEvent *event)
 {
     Form_QueryUnload();
+    // The port dialog and the console belong to this window and end with it.
+    for (QWidget *window : {portDialog.data(), console.data()}) {
+        if (window)
+            window->close();
+    }
     event->accept();
 }
 

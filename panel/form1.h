@@ -3,6 +3,7 @@
 #include "engine.h"
 #include "mscomm.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QFrame;
@@ -72,6 +73,15 @@ public:
 
     // Shows the port dialog modally (start-up's fallback).
     void showPortDialogModal();
+
+    // "COM": the port dialog without modality.
+    void Command33_Click();
+    // "Command Table": the command console.
+    void Command74_Click();
+
+    // The other windows while they are open.
+    QPointer<QWidget> portDialog;
+    QPointer<QWidget> console;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
