@@ -80,7 +80,7 @@ private:
     void handleError(QSerialPort::SerialPortError error);
     void fail(OpenFailure failure, const QString &text);
 
-    QSerialPort m_port;
+    QSerialPort m_port{this};
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_commPort = 1;
     int m_commEvent = 0;

@@ -1,5 +1,6 @@
 #include "settingsstore.h"
 
+#include <QFile>
 #include <QSettings>
 
 #include <cmath>
@@ -38,11 +39,23 @@ bool save(const QString &application, const QString &section, const QString &key
           const QString &text)
 {
     QSettings store = openStore(application);
-    if (store.status() != QSettings::NoError)
-        return false; // never overwrite a file we could not read
+    (void)store.allKeys(); // parses the file, so that a broken one shows in status()
+    const bool broken = store.status() == QSettings::FormatError;
+    if (broken) {
+        // Writing would replace the file with the part that could be read;
+        // keep the original beside it so nothing the user wrote is lost.
+        const QString keep = store.fileName() + QStringLiteral(".broken");
+        QFile::remove(keep);
+        if (!QFile::copy(store.fileName(), keep))
+            return false;
+    } else if (store.status() != QSettings::NoError) {
+        return false;
+    }
     store.setValue(path(section, key), text);
     store.sync();
-    return store.status() == QSettings::NoError;
+    // The parse error stays in status() after a successful rewrite.
+    return store.status() == QSettings::NoError
+           || (broken && store.status() == QSettings::FormatError);
 }
 
 QString fileName(const QString &application)

@@ -1,0 +1,302 @@
+#include "engine.h"
+#include "mscomm.h"
+#include "ptyline.h"
+#include "testenv.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct FakeDisplay : EngineDisplay {
+    QString sent, received, status;
+    bool ack = false, cr = false, space = false;
+    void setSentText(const QString &t) override { sent = t; }
+    void setReceivedText(const QString &t) override { received = t; }
+    QString statusText() const override { return status; }
+    void setStatusText(const QString &t) override { status = t; }
+    void setLegendVisible(Render::Legend l, bool v) override
+    {
+        (l == Render::AckLegend ? ack : l == Render::CrLegend ? cr : space) = v;
+    }
+};
+
+QString cr(const char *word)
+{
+    return QString::fromLatin1(word) + QLatin1Char('\r');
+}
+
+} // namespace
+
+class TstEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnv::usePrivateSettings(); }
+    void init();
+    void cleanup();
+
+    void frames_data();
+    void frames();
+    void replyInParts();
+    void noAnswerAndClearing();
+    void lateReply();
+    void secondSendBeforeReply();
+    void otherPortEventChangesNothing();
+    void closedPortTimesOut();
+    void floodIsBounded();
+    void holdRepeatsWithOnePrefix();
+    void secondPressDuringHoldIsIgnored();
+    void releaseResetsIntervals();
+
+private:
+    // The projector's side: waits for |n| bytes of the program.
+    QByteArray sentBytes(int n) { return m_line->read(n); }
+    void reply(const QByteArray &bytes, int expectLength);
+
+    std::unique_ptr<PtyLine> m_line;
+    std::unique_ptr<MSComm> m_port;
+    std::unique_ptr<FakeDisplay> m_display;
+    std::unique_ptr<TransactionEngine> m_engine;
+};
+
+void TstEngine::init()
+{
+    m_line = std::make_unique<PtyLine>();
+    QVERIFY(m_line->isValid());
+    m_line->mapAs(3);
+    m_port = std::make_unique<MSComm>();
+    m_port->setCommPort(3);
+    QVERIFY(m_port->setPortOpen(true));
+    m_display = std::make_unique<FakeDisplay>();
+    m_engine = std::make_unique<TransactionEngine>(*m_port, *m_display);
+    m_engine->Timer2.setInterval(1000);
+    m_engine->Timer4.setInterval(1200);
+}
+
+void TstEngine::cleanup()
+{
+    m_engine.reset();
+    m_display.reset();
+    m_port.reset();
+    m_line.reset();
+}
+
+void TstEngine::reply(const QByteArray &bytes, int expectLength)
+{
+    m_line->write(bytes);
+    QTRY_COMPARE(m_engine->replyBuffer().size(), qsizetype(expectLength));
+}
+
+void TstEngine::frames_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("power on") << "" << cr("C00") << QByteArray("C00\r") << " C 0 0  [CR] ";
+    QTest::newRow("to 001") << "A001" << cr("C00") << QByteArray("A001C00\r")
+                            << " A 0 0 1 C 0 0  [CR] ";
+    QTest::newRow("to all") << "AFFF" << cr("CR0") << QByteArray("AFFFCR0\r")
+                            << " A F F F C R 0  [CR] ";
+    QTest::newRow("extended word") << "" << cr("CF LAMPMODE FULL")
+                                   << QByteArray("CF LAMPMODE FULL\r")
+                                   << " C F _ L A M P M O D E _ F U L L  [CR] ";
+}
+
+void TstEngine::frames()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QString, command);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    m_engine->addressPrefix = prefix;
+    m_engine->currentCommand = command;
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    QCOMPARE(m_display->sent, shown);
+    QCOMPARE(sentBytes(bytes.size()), bytes);
+    QCOMPARE(m_engine->currentCommand, QString::fromLatin1(bytes));
+    QVERIFY(m_display->cr);
+    QCOMPARE(m_display->space, shown.contains('_'));
+    QCOMPARE(m_engine->awaitingReply(), quint8(1));
+    QVERIFY(m_engine->Timer2.isActive());
+    QVERIFY(m_engine->Timer4.isActive());
+}
+
+void TstEngine::replyInParts()
+{
+    m_engine->currentCommand = cr("CR0");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    sentBytes(4);
+    reply("0", 1);
+    QCOMPARE(m_display->received, QStringLiteral(" 0 "));
+    QCOMPARE(m_display->status, QString()); // " 0" is no status yet
+    QCOMPARE(m_engine->awaitingReply(), quint8(0));
+    reply("0\r", 3);
+    QCOMPARE(m_display->received, QStringLiteral(" 0 0  [CR] "));
+    QCOMPARE(m_display->status, QStringLiteral(" Power ON"));
+    m_engine->Timer2_Timer();
+    QCOMPARE(m_display->received, QStringLiteral(" 0 0  [CR] ")); // no no-answer mark
+    QCOMPARE(m_engine->replyBuffer(), QString());
+    QVERIFY(!m_display->cr);
+}
+
+void TstEngine::noAnswerAndClearing()
+{
+    m_engine->currentCommand = cr("CR1");
+    m_display->status = QStringLiteral(" Wired");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    QVERIFY(m_display->cr);
+    m_engine->Timer2_Timer();
+    QCOMPARE(m_display->received, QStringLiteral(" X X X X "));
+    QVERIFY(!m_engine->Timer2.isActive());
+    QVERIFY(!m_display->cr);
+    QCOMPARE(m_engine->awaitingReply(), quint8(0));
+    QCOMPARE(m_display->status, QStringLiteral(" Wired")); // only clearing empties it
+    m_engine->Timer4_Timer();
+    QCOMPARE(m_display->sent, QString());
+    QCOMPARE(m_display->received, QString());
+    QCOMPARE(m_display->status, QString());
+    QVERIFY(!m_engine->Timer4.isActive());
+    // Once off, the timers stay off until the next send.
+    QTest::qWait(50);
+    QVERIFY(!m_engine->Timer2.isActive() && !m_engine->Timer4.isActive());
+}
+
+void TstEngine::lateReply()
+{
+    m_engine->currentCommand = cr("CR0");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->Timer2_Timer();
+    reply("80\r", 3);
+    QCOMPARE(m_display->received, QStringLiteral(" 8 0  [CR] "));
+    QCOMPARE(m_display->status, QStringLiteral(" Stand by"));
+    QVERIFY(m_display->cr); // shown again by the late reply
+    QCOMPARE(m_engine->replyBuffer(), QStringLiteral("80\r")); // kept until the next send
+}
+
+void TstEngine::secondSendBeforeReply()
+{
+    m_engine->currentCommand = cr("CR0");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    reply("0", 1);
+    m_engine->currentCommand = cr("CR1");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    QCOMPARE(m_engine->replyBuffer(), QString());
+    QCOMPARE(m_display->received, QString());
+    QCOMPARE(m_engine->awaitingReply(), quint8(1));
+    // The rest of the first reply lands in the new exchange.
+    reply("0\r", 2);
+    QCOMPARE(m_display->received, QStringLiteral(" 0  [CR] "));
+    QCOMPARE(m_display->status, QString()); // "0" is no input
+}
+
+void TstEngine::otherPortEventChangesNothing()
+{
+    // Nothing received yet: the port reports no receive event.
+    QVERIFY(m_port->commEvent() != MSComm::comEvReceive);
+    m_engine->MSComm1_OnComm();
+    QCOMPARE(m_display->received, QString());
+    QCOMPARE(m_engine->replyBuffer(), QString());
+}
+
+void TstEngine::closedPortTimesOut()
+{
+    m_port->setPortOpen(false);
+    m_engine->currentCommand = cr("C00");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    QCOMPARE(m_display->sent, QStringLiteral(" C 0 0  [CR] "));
+    QCOMPARE(m_engine->awaitingReply(), quint8(1));
+    QTRY_COMPARE_WITH_TIMEOUT(m_display->received, QStringLiteral(" X X X X "), 3000);
+    QCOMPARE(m_line->readAvailable(), QByteArray());
+}
+
+// A peer that never stops sending cannot grow the reply without bound: the
+// buffer keeps the first 32767 characters and the display shows those.
+void TstEngine::floodIsBounded()
+{
+    m_engine->currentCommand = cr("C00");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    const QByteArray chunk(4000, 'Z');
+    for (int i = 0; i < 10; ++i) {
+        m_line->write(chunk);
+        QTRY_VERIFY(m_engine->replyBuffer().size()
+                    >= qMin<qsizetype>(TransactionEngine::MaxReply, (i + 1) * 4000));
+    }
+    QCOMPARE(m_engine->replyBuffer().size(), TransactionEngine::MaxReply);
+    QCOMPARE(m_display->received.size(), 2 * TransactionEngine::MaxReply + 1);
+    QVERIFY(m_display->received.startsWith(QStringLiteral(" Z Z ")));
+    QTest::qWait(300); // the rest of the flood arrives and is dropped
+    QCOMPARE(m_engine->replyBuffer().size(), TransactionEngine::MaxReply);
+    m_engine->Timer2_Timer();
+    reply("00\r", 3); // a fresh exchange starts from empty again
+}
+
+void TstEngine::holdRepeatsWithOnePrefix()
+{
+    m_engine->addressPrefix = QStringLiteral("A002");
+    m_engine->holdPress(3); // menu pointer up
+    QVERIFY(m_engine->Timer1.isActive());
+    m_engine->Timer1.stop(); // ticks are driven by hand below
+    QCOMPARE(m_engine->holdKind(), quint8(3));
+    QCOMPARE(m_engine->Timer1.interval(), 100);
+    QCOMPARE(m_engine->Timer2.interval(), 150);
+    QCOMPARE(m_engine->Timer4.interval(), 200);
+    for (int i = 0; i < 4; ++i)
+        m_engine->Timer1_Timer();
+    QCOMPARE(m_line->readAvailable(), QByteArray("A002C3C\r").repeated(5));
+    QCOMPARE(m_engine->currentCommand, QStringLiteral("A002C3C\r"));
+    // A loose real-time check that the timer does repeat by itself.
+    m_engine->Timer1.start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_line->read(8, 1000) == QByteArray("A002C3C\r"), 2000);
+    m_engine->Cont_M_up();
+    m_line->readAvailable(150);
+    QCOMPARE(m_line->readAvailable(250), QByteArray());
+}
+
+void TstEngine::secondPressDuringHoldIsIgnored()
+{
+    m_engine->holdPress(1);
+    m_engine->Timer1.stop();
+    QCOMPARE(m_line->readAvailable(), QByteArray("C47\r"));
+    m_engine->holdPress(2);
+    m_engine->holdPress(1);
+    QCOMPARE(m_engine->holdKind(), quint8(1));
+    QCOMPARE(m_engine->currentCommand, cr("C47"));
+    m_engine->Cont_M_up();
+    QCOMPARE(m_engine->holdGuard(), qint16(0));
+    m_engine->holdPress(18);
+    m_engine->Timer1.stop();
+    QCOMPARE(m_line->readAvailable(), QByteArray("C60\r"));
+    m_engine->Cont_M_up();
+}
+
+void TstEngine::releaseResetsIntervals()
+{
+    m_engine->holdPress(11);
+    m_engine->Timer1.stop();
+    reply("\x06", 1);
+    m_engine->Cont_M_up();
+    QCOMPARE(m_engine->holdKind(), quint8(0));
+    QVERIFY(!m_engine->Timer1.isActive());
+    QVERIFY(!m_engine->Timer2.isActive());
+    QVERIFY(m_engine->Timer4.isActive());
+    QCOMPARE(m_engine->Timer2.interval(), 500);
+    QCOMPARE(m_engine->Timer4.interval(), 1000);
+    QCOMPARE(m_display->sent, QString());
+    QCOMPARE(m_display->received, QString());
+    QCOMPARE(m_engine->replyBuffer(), QString());
+    // A release with no hold resets the same way and sends nothing.
+    m_engine->Cont_M_up();
+    m_engine->Timer1_Timer();
+    // Single sends after the hold keep the release intervals.
+    m_engine->currentCommand = cr("C00");
+    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    QCOMPARE(m_engine->Timer2.interval(), 500);
+    QCOMPARE(m_line->readAvailable(), QByteArray("C8E\rC00\r"));
+}
+
+QTEST_GUILESS_MAIN(TstEngine)
+#include "tst_engine.moc"
