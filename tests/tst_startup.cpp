@@ -1,0 +1,182 @@
+#include "form1.h"
+#include "ptyline.h"
+#include "testenv.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+using Keys = QList<std::pair<QString, QString>>;
+}
+
+class TstStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnv::usePrivateSettings(); }
+    void outcomes_data();
+    void outcomes();
+    void closingStoresAddressAndClosesPort();
+    void sendsExactlyTheFramedBytes();
+    void unreadableStoreFallsBackAndClosingCompletes();
+};
+
+void TstStartup::outcomes_data()
+{
+    QTest::addColumn<Keys>("keys");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("settings"); // what the port was given, "" when not reached
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("option");
+
+    // COM3 is the test's line; COM7 names a device that does not exist.
+    const Keys base = {{"Ports/COM7", "/nonexistent/tty"}};
+    auto with = [&](Keys more) { return base + more; };
+
+    QTest::newRow("empty store") << base << false << 0 << "" << "" << "Option1";
+    QTest::newRow("port 3, 9600, A003")
+        << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", "A003"}})
+        << true << 3 << "9600,N,8,1" << "A003" << "Option5";
+    QTest::newRow("192 and ALL") << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "192"},
+                                          {"StartUP/ADRESS", "AFFF"}})
+                                 << true << 3 << "19200,N,8,1" << "AFFF" << "Option2";
+    QTest::newRow("absent baud and address")
+        << with({{"StartUP/ComPort", "3"}}) << true << 3 << "19200,N,8,1" << "" << "Option1";
+    QTest::newRow("lower-case address is none")
+        << with({{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "a003"}}) << true << 3
+        << "19200,N,8,1" << "" << "Option1";
+    QTest::newRow("port 15 accepted") << with({{"StartUP/ComPort", "15"}}) << true << 15
+                                      << "19200,N,8,1" << "" << "Option1";
+    QTest::newRow("port 16 refused")
+        << with({{"StartUP/ComPort", "16"}, {"StartUP/ADRESS", "A001"}}) << false << 16 << ""
+        << "" << "Option1";
+    QTest::newRow("port 0 refused") << with({{"StartUP/ComPort", "0"}}) << false << 0 << "" << ""
+                                    << "Option1";
+    QTest::newRow("port beyond 16 bits")
+        << with({{"StartUP/ComPort", "99999999999"}}) << false << 0 << "" << "" << "Option1";
+    QTest::newRow("negative baud")
+        << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "-5"}}) << true << 3
+        << "19200,N,8,1" << "" << "Option1";
+    // The device is missing: baud and address are already in force when the
+    // dialog comes.
+    QTest::newRow("device missing")
+        << with({{"StartUP/ComPort", "7"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", "A004"}})
+        << false << 7 << "9600,N,8,1" << "A004" << "Option6";
+}
+
+void TstStartup::outcomes()
+{
+    QFETCH(Keys, keys);
+    QFETCH(bool, opened);
+    QFETCH(int, port);
+    QFETCH(QString, settings);
+    QFETCH(QString, prefix);
+    QFETCH(QString, option);
+
+    PtyLine line;
+    TestEnv::seed(keys + Keys{{"Ports/COM3", line.slavePath()}, {"Ports/COM15", line.slavePath()}});
+
+    bool dialogShown = false;
+    if (!opened)
+        TestEnv::whenModal([&dialogShown](QWidget *dialog) {
+            dialogShown = true;
+            dialog->close();
+        });
+    Form1 form;
+    form.Form_Load();
+    QCOMPARE(dialogShown, !opened);
+    QCOMPARE(form.MSComm1.portOpen(), opened);
+    QCOMPARE(int(form.ComPortNo), port);
+    QCOMPARE(form.outerHeightTwips(), int(Form1::CompactHeight));
+    if (!settings.isEmpty()) {
+        QCOMPARE(form.MSComm1.settings(), settings);
+        QCOMPARE(int(form.BaudCode), settings.startsWith("9600") ? 96 : 192);
+        QCOMPARE(form.MSComm1.commPort(), port);
+    }
+    QCOMPARE(form.engine.addressPrefix, prefix);
+    auto *selected = form.findChild<QRadioButton *>(option);
+    QVERIFY(selected && selected->isChecked());
+    // Intervals: the start-up ones once the port is open, the initial ones
+    // when start-up handed over to the dialog.
+    QCOMPARE(form.engine.Timer2.interval(), opened ? 1000 : 10000);
+    QCOMPARE(form.engine.Timer4.interval(), opened ? 1200 : 10500);
+    QVERIFY(!form.engine.Timer2.isActive() && !form.engine.Timer4.isActive());
+    QVERIFY(!form.Label19->isVisibleTo(&form) && !form.Label28->isVisibleTo(&form)
+            && !form.Label27->isVisibleTo(&form));
+}
+
+void TstStartup::closingStoresAddressAndClosesPort()
+{
+    PtyLine line;
+    TestEnv::seed({{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "A001"},
+                   {"Ports/COM3", line.slavePath()}});
+    {
+        Form1 form;
+        form.Form_Load();
+        QVERIFY(form.MSComm1.portOpen());
+        form.Option4->setChecked(true); // "002"
+        QCOMPARE(form.engine.addressPrefix, QStringLiteral("A002"));
+        form.show();
+        QVERIFY(form.close());
+        QVERIFY(!form.MSComm1.portOpen());
+        QCOMPARE(TestEnv::stored("StartUP/ADRESS"), QStringLiteral("A002"));
+    }
+    // The line is free again: another opener gets it.
+    MSComm again;
+    again.setCommPort(3);
+    QVERIFY(again.setPortOpen(true));
+
+    // After the fallback the address was never read: an empty one is stored.
+    TestEnv::seed({{"StartUP/ADRESS", "A003"}});
+    TestEnv::whenModal([](QWidget *dialog) { dialog->close(); });
+    Form1 fallback;
+    fallback.Form_Load();
+    fallback.Form_QueryUnload();
+    QCOMPARE(TestEnv::stored("StartUP/ADRESS"), QString());
+}
+
+void TstStartup::sendsExactlyTheFramedBytes()
+{
+    PtyLine line;
+    TestEnv::seed({{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "AFFF"},
+                   {"Ports/COM3", line.slavePath()}});
+    Form1 form;
+    form.Form_Load();
+    QString command = QStringLiteral("C00\r");
+    form.Hyouji(command, TransactionEngine::SendMode);
+    QCOMPARE(command, QStringLiteral("AFFFC00\r"));
+    QCOMPARE(form.Label11->text(), QStringLiteral(" A F F F C 0 0  [CR] "));
+    QVERIFY(form.Label28->isVisibleTo(&form));
+    QCOMPARE(line.readAvailable(), QByteArray("AFFFC00\r"));
+    line.write("00\r");
+    QTRY_COMPARE(form.Label12->text(), QStringLiteral(" 0 0  [CR] "));
+    // Addressed: the reply is shown but not decoded.
+    QCOMPARE(form.Label25->text(), QString());
+}
+
+// A settings file the store cannot use at all: start-up takes the fallback,
+// closing still completes.
+void TstStartup::unreadableStoreFallsBackAndClosingCompletes()
+{
+    const QString file = TestEnv::settingsFile();
+    QFile::remove(file);
+    QVERIFY(QDir().mkpath(file));
+    TestEnv::whenModal([](QWidget *dialog) { dialog->close(); });
+    {
+        Form1 form;
+        form.Form_Load();
+        QCOMPARE(int(form.ComPortNo), 0);
+        form.show();
+        QVERIFY(form.close());
+    }
+    QVERIFY(QDir(file).removeRecursively());
+}
+
+QTEST_MAIN(TstStartup)
+#include "tst_startup.moc"
