@@ -1,6 +1,91 @@
 #include "form2.h"
 
 #include "form1.h"
+#include "settingsstore.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+
+#ifdef Q_OS_WIN
+#include <QSerialPortInfo>
+#endif
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace {
+
+const QString kSettings9600 = QStringLiteral("9600,N,8,1");
+const QString kSettings19200 = QStringLiteral("19200,N,8,1");
+
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 15;
+
+int px(int twips)
+{
+    return twips / Form1::TwipsPerPixel;
+}
+
+enum class Kind { Frame, Option, Text, Label, Button };
+enum class Parent { Dialog, BaudFrame, PortFrame };
+
+// The dialog's controls; positions in twips relative to the container, tab
+// 0 where the control takes no focus.
+struct Control {
+    const char *name;
+    Kind kind;
+    Parent parent;
+    const char *caption;
+    int left, top, width, height;
+    int tab;
+};
+
+constexpr Control kControls[] = {
+    {"Frame1", Kind::Frame, Parent::Dialog, "Baud Rate", 360, 240, 2415, 615, 0},
+    {"Option1", Kind::Option, Parent::BaudFrame, "9600", 120, 180, 1575, 375, 2},
+    {"Option2", Kind::Option, Parent::BaudFrame, "19200", 1320, 240, 975, 255, 3},
+    {"Frame2", Kind::Frame, Parent::Dialog, "Com Port", 360, 1200, 1455, 2535, 0},
+    {"Option3", Kind::Option, Parent::PortFrame, "COM1", 180, 180, 1155, 315, 5},
+    {"Option4", Kind::Option, Parent::PortFrame, "COM2", 180, 540, 1095, 255, 6},
+    {"Option5", Kind::Option, Parent::PortFrame, "COM3", 180, 900, 975, 255, 7},
+    {"Option6", Kind::Option, Parent::PortFrame, "COM4", 180, 1260, 1215, 255, 8},
+    {"Option7", Kind::Option, Parent::PortFrame, "COM5", 180, 1620, 1335, 255, 9},
+    {"Text1", Kind::Text, Parent::PortFrame, "0", 180, 2040, 375, 270, 1},
+    {"Label1", Kind::Label, Parent::PortFrame, "OTHER", 600, 2100, 615, 255, 0},
+    {"Command1", Kind::Button, Parent::Dialog, "OK", 2040, 1320, 735, 615, 10},
+    {"Command2", Kind::Button, Parent::Dialog, "Cancel", 2040, 2160, 735, 615, 12},
+};
+
+bool deviceExists(const QString &device)
+{
+#ifdef Q_OS_WIN
+    const auto ports = QSerialPortInfo::availablePorts();
+    return std::any_of(ports.begin(), ports.end(), [&](const QSerialPortInfo &info) {
+        return info.portName().compare(device, Qt::CaseInsensitive) == 0;
+    });
+#else
+    return QFileInfo::exists(device);
+#endif
+}
+
+// "COM3 (/dev/ttyS2)", or just "COM3" where the device has that name.
+QString portAndDevice(int port, const QString &device)
+{
+    const QString com = QStringLiteral("COM%1").arg(port);
+    if (device.isEmpty() || device.compare(com, Qt::CaseInsensitive) == 0)
+        return com;
+    return QStringLiteral("%1 (%2)").arg(com, device);
+}
+
+} // namespace
 
 Form2::Form2(Form1 &main)
     : QDialog(&main)
@@ -8,12 +93,359 @@ Form2::Form2(Form1 &main)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("  COM PORT"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(px(ClientWidth), px(ClientHeight));
+    QFont face = font();
+    face.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
+    face.setPointSize(9);
+    setFont(face);
+
+    buildControls();
+
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option2_Click();
+    });
+    for (int port = 1; port <= 5; ++port) {
+        QRadioButton *option = portOption(port);
+        connect(option, &QRadioButton::toggled, this, [this, port](bool on) {
+            if (on)
+                portOption_Click(port);
+        });
+        // A click on the option already selected still chooses it again:
+        // after a typed number the last action wins.
+        connect(option, &QRadioButton::clicked, this, [this, port](bool on) {
+            if (on)
+                portOption_Click(port);
+        });
+        option->installEventFilter(this);
+    }
+    connect(Text1, &QLineEdit::textChanged, this, &Form2::Text1_Change);
+    Text1->installEventFilter(this);
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+
+    Form_Load();
+}
+
+Form2::~Form2() = default;
+
+void Form2::buildControls()
+{
+    std::map<QString, QWidget *> made;
+    std::vector<std::pair<int, QWidget *>> tabOrder;
+    for (const Control &c : kControls) {
+        QWidget *parent = this;
+        if (c.parent == Parent::BaudFrame)
+            parent = made.at(QStringLiteral("Frame1"));
+        else if (c.parent == Parent::PortFrame)
+            parent = made.at(QStringLiteral("Frame2"));
+        const QString caption = QString::fromLatin1(c.caption);
+        QWidget *w = nullptr;
+        switch (c.kind) {
+        case Kind::Frame:
+            w = new QGroupBox(caption, parent);
+            break;
+        case Kind::Option:
+            w = new QRadioButton(caption, parent);
+            break;
+        case Kind::Text:
+            w = new QLineEdit(caption, parent);
+            break;
+        case Kind::Label:
+            w = new QLabel(caption, parent);
+            break;
+        case Kind::Button:
+            w = new QPushButton(caption, parent);
+            break;
+        }
+        w->setObjectName(QString::fromLatin1(c.name));
+        w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+        made[w->objectName()] = w;
+        if (c.tab > 0)
+            tabOrder.emplace_back(c.tab, w);
+    }
+
+    auto take = [&made]<typename T>(T *&member, const char *name) {
+        member = qobject_cast<T *>(made.at(QString::fromLatin1(name)));
+    };
+    take(Frame1, "Frame1");
+    take(Frame2, "Frame2");
+    take(Option1, "Option1");
+    take(Option2, "Option2");
+    take(Option3, "Option3");
+    take(Option4, "Option4");
+    take(Option5, "Option5");
+    take(Option6, "Option6");
+    take(Option7, "Option7");
+    take(Text1, "Text1");
+    take(Label1, "Label1");
+    take(Command1, "Command1");
+    take(Command2, "Command2");
+
+    std::sort(tabOrder.begin(), tabOrder.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (size_t i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    // First in tab order: it holds the focus when the dialog opens.
+    Text1->setFocus();
+}
+
+QRadioButton *Form2::portOption(int port) const
+{
+    switch (port) {
+    case 1:
+        return Option3;
+    case 2:
+        return Option4;
+    case 3:
+        return Option5;
+    case 4:
+        return Option6;
+    case 5:
+        return Option7;
+    default:
+        return nullptr;
+    }
+}
+
+void Form2::choose(QRadioButton *option)
+{
+    if (option->isChecked())
+        emit option->toggled(true); // run its handler as a fresh selection would
+    else
+        option->setChecked(true);
+}
+
+void Form2::Form_Load()
+{
+    if (QRadioButton *option = portOption(m_main.ComPortNo))
+        choose(option);
+    applyBaudCode();
+    // The first digit typed replaces the "0".
+    Text1->setCursorPosition(0);
+    Text1->setSelection(0, 1);
+
+    for (int port = 1; port <= 5; ++port)
+        portOption(port)->setToolTip(portToolTip(port));
+    const int typed = typedPort();
+    Text1->setToolTip(typed ? portToolTip(typed) : tr("Another port: a number from 1 to 15"));
+}
+
+void Form2::applyBaudCode()
+{
+    if (m_main.BaudCode == 96) {
+        m_main.MSComm1.setSettings(kSettings9600);
+        choose(Option1);
+    } else {
+        m_main.MSComm1.setSettings(kSettings19200);
+        choose(Option2);
+        m_main.BaudCode = 192;
+    }
+}
+
+void Form2::Option1_Click()
+{
+    m_main.BaudCode = 96;
+}
+
+void Form2::Option2_Click()
+{
+    m_main.BaudCode = 192;
+}
+
+void Form2::portOption_Click(int port)
+{
+    m_main.ComPortNo = qint16(port);
+}
+
+int Form2::typedPort() const
+{
+    // Digits only (blanks around them allowed); anything else, or a number
+    // outside 1..15, is no port.
+    const QString text = Text1->text().trimmed();
+    if (text.isEmpty() || text.size() > 9)
+        return 0;
+    for (const QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return 0;
+    }
+    const int value = text.toInt();
+    return value >= kFirstPort && value <= kLastPort ? value : 0;
+}
+
+void Form2::Text1_Change()
+{
+    const int port = typedPort();
+    if (port) {
+        m_main.ComPortNo = qint16(port);
+        Text1->setToolTip(portToolTip(port));
+        return;
+    }
+    // Every other text goes back to "0" and the port stays as it was. The
+    // reset changes the text again; a text that already is "0" is left
+    // alone, which ends it.
+    if (Text1->text() != QLatin1String("0")) {
+        Text1->setText(QStringLiteral("0"));
+        Text1->setSelection(0, 1);
+    }
+    Text1->setToolTip(tr("Another port: a number from 1 to 15"));
+}
+
+QString Form2::openPort()
+{
+    MSComm &port = m_main.MSComm1;
+    const int number = m_main.ComPortNo;
+    // Only 1..15 are port numbers here; a stored number outside them fails
+    // like a port that cannot be opened.
+    if (number < kFirstPort || number > kLastPort)
+        return failureDetail(MSComm::OpenFailure::BadPortNumber, number, QString(), QString(),
+                             QString());
+    // The dialog's callers leave the port closed; should it be open, the new
+    // number and settings only apply after closing it.
+    if (port.portOpen())
+        port.setPortOpen(false);
+    port.setCommPort(number);
+    if (port.setPortOpen(true))
+        return QString();
+    const QString device = MSComm::deviceForPort(number);
+    return failureDetail(port.openFailure(), number, device, QFileInfo(device).group(),
+                         port.openFailureText());
+}
+
+void Form2::Command1_Click()
+{
+    m_main.MSComm1.setSettings(m_main.BaudCode == 96 ? kSettings9600 : kSettings19200);
+    if (m_main.ComPortNo == 0) {
+        showFailure(tr("No port is chosen: choose one of COM1 to COM5, or type a number "
+                       "from 1 to 15 next to OTHER."));
+        return;
+    }
+    const QString failure = openPort();
+    if (!failure.isEmpty()) {
+        showFailure(failure);
+        return;
+    }
+    const QString app = QString::fromLatin1(SettingsStore::kApplication);
+    const QString section = QString::fromLatin1(SettingsStore::kStartUp);
+    SettingsStore::save(app, section, QStringLiteral("ComPort"),
+                        QString::number(m_main.ComPortNo));
+    SettingsStore::save(app, section, QStringLiteral("BaudRate"),
+                        QString::number(m_main.BaudCode));
+    Form1 &main = m_main;
+    unload();
+    main.show();
+}
+
+void Form2::Command2_Click()
+{
+    m_main.ComPortNo = m_main.PrevComPortNo;
+    if (m_main.ComPortNo != 0 && m_main.ComPortNo <= kLastPort) {
+        m_main.BaudCode = m_main.PrevBaudCode;
+        applyBaudCode();
+        const QString failure = openPort();
+        if (!failure.isEmpty()) {
+            showFailure(failure);
+            return;
+        }
+        Form1 &main = m_main;
+        unload();
+        main.show();
+        return;
+    }
+    // No valid port to go back to.
+    if (m_main.MSComm1.portOpen()) {
+        m_main.MSComm1.setPortOpen(false);
+        unload();
+    }
+    showFailure(tr("There is no previous port to go back to: choose a port and press OK."));
+}
+
+void Form2::unload()
+{
+    close();
+}
+
+void Form2::showFailure(const QString &detail)
+{
+    // After an unload the message belongs to the main window.
+    QWidget *owner = isVisible() ? static_cast<QWidget *>(this) : &m_main;
+    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
+                                                QStringLiteral("Retry Comport"),
+                                                QMessageBox::Ok, owner);
+    box->setInformativeText(detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->exec();
+}
+
+QString Form2::failureDetail(MSComm::OpenFailure failure, int port, const QString &device,
+                             const QString &group, const QString &otherText)
+{
+    const QString where = portAndDevice(port, device);
+    switch (failure) {
+    case MSComm::OpenFailure::BadPortNumber:
+        return tr("%1 is not a port number from 1 to 15.").arg(port);
+    case MSComm::OpenFailure::NoDevice:
+        return tr("%1: the device does not exist.").arg(where);
+    case MSComm::OpenFailure::PermissionDenied:
+#ifdef Q_OS_WIN
+        return tr("%1: permission denied.").arg(where);
+#else
+        if (group.isEmpty() || group == QLatin1String("root"))
+            return tr("%1: permission denied. Your user must be a member of the group that "
+                      "owns the device, usually \"dialout\"; log in again after joining it.")
+                .arg(where);
+        return tr("%1: permission denied. Your user must be a member of the group \"%2\" "
+                  "that owns the device (usually \"dialout\"); log in again after joining it.")
+            .arg(where, group);
+#endif
+    case MSComm::OpenFailure::InUse:
+        return tr("%1 is in use by another program.").arg(where);
+    case MSComm::OpenFailure::None:
+    case MSComm::OpenFailure::BadSettings:
+    case MSComm::OpenFailure::Other:
+        break;
+    }
+    return otherText.isEmpty() ? tr("%1 cannot be opened.").arg(where) : otherText;
+}
+
+QString Form2::portToolTip(int port)
+{
+    const QString device = MSComm::deviceForPort(port);
+    return deviceExists(device) ? tr("COM%1: %2 (present)").arg(port).arg(device)
+                                : tr("COM%1: %2 (not found)").arg(port).arg(device);
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    // Devices come and go while the dialog is open: refresh the tooltip
+    // just before it shows.
+    if (event->type() == QEvent::ToolTip) {
+        if (watched == Text1) {
+            if (const int typed = typedPort())
+                Text1->setToolTip(portToolTip(typed));
+        } else {
+            for (int port = 1; port <= 5; ++port) {
+                if (watched == portOption(port))
+                    portOption(port)->setToolTip(portToolTip(port));
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Form2::showModal(Form1 &main)
 {
-    Form2 dialog(main);
-    dialog.exec();
+    if (main.portDialog)
+        main.portDialog->close();
+    auto *dialog = new Form2(main);
+    main.portDialog = dialog;
+    dialog->exec(); // deletes it when it closes
 }
 
 void Form2::comButton(Form1 &main)
@@ -22,12 +454,14 @@ void Form2::comButton(Form1 &main)
         main.MSComm1.setPortOpen(false);
     main.PrevBaudCode = main.BaudCode;
     main.PrevComPortNo = main.ComPortNo;
-    if (!main.portDialog) {
-        auto *dialog = new Form2(main);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // A dialog already closed but not yet deleted counts as gone.
+    auto *dialog = qobject_cast<Form2 *>(main.portDialog.data());
+    if (!dialog || !dialog->isVisible()) {
+        dialog = new Form2(main);
+        dialog->setModal(false);
         main.portDialog = dialog;
     }
-    main.portDialog->show();
-    main.portDialog->raise();
-    main.portDialog->activateWindow();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
