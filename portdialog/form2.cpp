@@ -394,6 +394,7 @@ QString Form2::failureDetail(MSComm::OpenFailure failure, int port, const QStrin
         return tr("%1: the device does not exist.").arg(where);
     case MSComm::OpenFailure::PermissionDenied:
 #ifdef Q_OS_WIN
+        Q_UNUSED(group);
         return tr("%1: permission denied.").arg(where);
 #else
         if (group.isEmpty() || group == QLatin1String("root"))
