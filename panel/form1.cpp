@@ -1,13 +1,18 @@
 #include "form1.h"
 
+#include "arrows.h"
+#include "buttonmap.h"
 #include "form2.h"
 #include "form3.h"
+#include "layout.h"
 #include "settingsstore.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 
@@ -37,58 +42,181 @@ Form1::Form1(QWidget *parent)
     setOuterHeightTwips(CompactHeight);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    qApp->removeEventFilter(this);
+}
 
 void Form1::buildControls()
 {
-    auto label = [this](const char *name, QWidget *parent, int l, int t, int w, int h) {
-        auto *lbl = new QLabel(parent);
-        lbl->setObjectName(QString::fromLatin1(name));
-        lbl->setGeometry(px(l), px(t), px(w), px(h));
-        return lbl;
-    };
-    auto *monitor = new QFrame(this);
-    monitor->setGeometry(px(120), px(4700), px(8295), px(948));
-    Label11 = label("Label11", monitor, 600, 195, 7575, 300);
-    Label12 = label("Label12", monitor, 585, 555, 7575, 300);
-    statusFrame = new QFrame(this);
-    statusFrame->setGeometry(px(120), px(6140), px(6105), px(560));
-    Label25 = label("Label25", statusFrame, 1020, 135, 4950, 285);
-    Label28 = label("Label28", this, 120, 5705, 3495, 255);
-    Label28->setText(QStringLiteral("[CR] :Carriage Return Code (0x0D)"));
-    Label27 = label("Label27", this, 4200, 5705, 2295, 255);
-    Label27->setText(QStringLiteral("_ :Space Code (0x20)"));
-    Label19 = label("Label19", this, 120, 5880, 3495, 255);
-    Label19->setText(QStringLiteral("[ACK]:ACKnowledge Code (0x06)"));
-    for (QLabel *legend : {Label28, Label27, Label19})
-        legend->hide();
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, Layout::colour(Layout::Colour::Grey, false));
+    setPalette(grey);
+    setAutoFillBackground(true);
+    setWindowTitle(QString());
+    setWindowIcon(QIcon(Layout::programIcon()));
+    // A fixed single border: a close box and a minimise box, no maximise box;
+    // the size is fixed by setOuterHeightTwips.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
-    auto *addressFrame = new QFrame(this);
-    addressFrame->setGeometry(px(120), px(6840), px(8200), px(615));
-    struct Option {
-        QRadioButton **member;
-        const char *name;
-        const char *caption;
-        const char *prefix;
-        int left;
+    m_controls = Layout::build(this);
+    auto label = [this](const char *name) {
+        return qobject_cast<QLabel *>(m_controls.value(QString::fromLatin1(name)));
     };
-    const Option options[] = {
-        {&Option1, "Option1", "SINGLE", "", 2880}, {&Option2, "Option2", "ALL", "AFFF", 3960},
-        {&Option3, "Option3", "001", "A001", 4800}, {&Option4, "Option4", "002", "A002", 5640},
-        {&Option5, "Option5", "003", "A003", 6480}, {&Option6, "Option6", "004", "A004", 7320},
-    };
-    for (const Option &o : options) {
-        auto *button = new QRadioButton(QString::fromLatin1(o.caption), addressFrame);
-        button->setObjectName(QString::fromLatin1(o.name));
-        button->setGeometry(px(o.left), px(240), px(o.name[6] == '1' ? 975 : 700), px(255));
-        const QString prefix = QString::fromLatin1(o.prefix);
-        connect(button, &QRadioButton::toggled, this, [this, prefix](bool on) {
+    Label11 = label("Label11");
+    Label12 = label("Label12");
+    Label25 = label("Label25");
+    Label19 = label("Label19");
+    Label28 = label("Label28");
+    Label27 = label("Label27");
+    statusFrame = qobject_cast<QFrame *>(m_controls.value(QStringLiteral("FrameStatus")));
+
+    QRadioButton **options[] = {&Option1, &Option2, &Option3, &Option4, &Option5, &Option6};
+    void (Form1::*handlers[])() = {&Form1::Option1_Click, &Form1::Option2_Click,
+                                   &Form1::Option3_Click, &Form1::Option4_Click,
+                                   &Form1::Option5_Click, &Form1::Option6_Click};
+    for (int i = 0; i < 6; ++i) {
+        QRadioButton *option =
+            qobject_cast<QRadioButton *>(m_controls.value(QStringLiteral("Option%1").arg(i + 1)));
+        *options[i] = option;
+        // Selecting an option from code runs its handler as a click does.
+        connect(option, &QRadioButton::toggled, this, [this, handler = handlers[i]](bool on) {
             if (on)
-                engine.addressPrefix = prefix;
+                (this->*handler)();
         });
-        *o.member = button;
     }
-    Option1->setChecked(true);
+
+    connectButtons();
+    button(QStringLiteral("Command17"))->setFocus(Qt::OtherFocusReason);
+    qApp->installEventFilter(this);
+}
+
+QPushButton *Form1::button(const QString &name) const
+{
+    return qobject_cast<QPushButton *>(m_controls.value(name));
+}
+
+void Form1::connectButtons()
+{
+    m_holdButtons = new HoldButtons(engine, this);
+    for (const auto table : {ButtonMap::panelButtons(), ButtonMap::queryButtons()}) {
+        for (const ButtonMap::Entry &entry : table) {
+            QPushButton *b = button(QString::fromLatin1(entry.button));
+            Q_ASSERT(b);
+            if (entry.style == ButtonMap::Style::Hold) {
+                m_holdButtons->attach(b, entry.holdKind);
+            } else if (qstrcmp(entry.button, "Command23") == 0) {
+                connect(b, &QPushButton::clicked, this, &Form1::Command23_Click);
+            } else if (qstrcmp(entry.button, "Command16") == 0) {
+                connect(b, &QPushButton::clicked, this, &Form1::Command16_Click);
+            } else {
+                connect(b, &QPushButton::clicked, this,
+                        [this, word = entry.command]() { commandClick(word); });
+            }
+        }
+    }
+    connect(button(QStringLiteral("Command33")), &QPushButton::clicked, this,
+            &Form1::Command33_Click);
+    connect(button(QStringLiteral("Command74")), &QPushButton::clicked, this,
+            &Form1::Command74_Click);
+}
+
+void Form1::commandClick(const char *commandWord)
+{
+    // Each click starts from the plain word: nothing of an earlier send
+    // (its address prefix) stays in the current command.
+    engine.currentCommand = QString::fromLatin1(commandWord) + QLatin1Char('\r');
+    Hyouji(engine.currentCommand, TransactionEngine::SendMode);
+}
+
+void Form1::Command23_Click()
+{
+    commandClick(ButtonMap::find(u"Command23")->command);
+    engine.Timer1.setInterval(200);
+}
+
+void Form1::Command16_Click()
+{
+    // close() runs closeEvent: the address is stored, the port closed and
+    // the other windows closed.
+    close();
+    QCoreApplication::quit();
+}
+
+void Form1::Option1_Click()
+{
+    engine.addressPrefix.clear();
+}
+
+void Form1::Option2_Click()
+{
+    engine.addressPrefix = QStringLiteral("AFFF");
+}
+
+void Form1::Option3_Click()
+{
+    engine.addressPrefix = QStringLiteral("A001");
+}
+
+void Form1::Option4_Click()
+{
+    engine.addressPrefix = QStringLiteral("A002");
+}
+
+void Form1::Option5_Click()
+{
+    engine.addressPrefix = QStringLiteral("A003");
+}
+
+void Form1::Option6_Click()
+{
+    engine.addressPrefix = QStringLiteral("A004");
+}
+
+void Form1::Form_KeyDown(int keyCode, int shift)
+{
+    if (keyCode != Qt::Key_H || (shift & 7) != 2)
+        return;
+    setOuterHeightTwips(m_outerHeight >= 7000 ? CompactHeight : FullHeight);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWidgetType()) {
+        auto *target = static_cast<QWidget *>(watched);
+        if (target->window() == this) {
+            if (type == QEvent::KeyRelease) {
+                m_previewedKey = nullptr;
+            } else if (event == m_previewedKey && m_previewedAt
+                       && target == m_previewedAt->parentWidget()) {
+                m_previewedAt = target; // the same press on its way up
+            } else {
+                m_previewedKey = event;
+                m_previewedAt = target;
+                const auto *key = static_cast<const QKeyEvent *>(event);
+                const Qt::KeyboardModifiers mods = key->modifiers();
+                const int shift = (mods & Qt::ShiftModifier ? 1 : 0)
+                    | (mods & Qt::ControlModifier ? 2 : 0) | (mods & Qt::AltModifier ? 4 : 0);
+                Form_KeyDown(key->key(), shift);
+            }
+        }
+    }
+    // The key goes on to the focused control in every case.
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    // A hold ends with a mouse release on an arrow. Should the window lose
+    // the pointer while one is held (another window taking over), that
+    // release never comes; end the hold rather than repeat forever.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()
+        && engine.holdGuard() != 0)
+        engine.Cont_M_up();
+    QWidget::changeEvent(event);
 }
 
 void Form1::setOuterHeightTwips(int twips)

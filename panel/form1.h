@@ -3,11 +3,14 @@
 #include "engine.h"
 #include "mscomm.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
 
+class HoldButtons;
 class QFrame;
 class QLabel;
+class QPushButton;
 class QRadioButton;
 
 // The control panel: the program's main window. It owns the serial port and
@@ -78,6 +81,32 @@ public:
     void Command33_Click();
     // "Command Table": the command console.
     void Command74_Click();
+    // MENU "On": sends like any click button, then sets Timer1's interval.
+    void Command23_Click();
+    // "END": closes the window as the close box does, then ends the program.
+    void Command16_Click();
+
+    // The click buttons of the command map and the status column: the
+    // button's command word and a carriage return go out through Hyouji.
+    void commandClick(const char *commandWord);
+
+    // The address options: each sets its address prefix, nothing else.
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Option4_Click();
+    void Option5_Click();
+    void Option6_Click();
+
+    // Key preview: every key pressed in this window comes here before the
+    // focused control gets it. |keyCode| is the key (72 = H), |shift| has
+    // bit 1 for Shift, 2 for Ctrl and 4 for Alt. Ctrl+H switches between the
+    // compact and the full height.
+    void Form_KeyDown(int keyCode, int shift);
+
+    // The control named |name| (Command17, Label25, FramePower...), or nullptr.
+    QWidget *control(const QString &name) const { return m_controls.value(name); }
+    QPushButton *button(const QString &name) const;
 
     // The other windows while they are open.
     QPointer<QWidget> portDialog;
@@ -85,11 +114,21 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
+    void connectButtons();
     void placeOnScreen();
     void selectStoredAddress(const QString &prefix);
 
     int m_outerHeight = CompactHeight;
+    QHash<QString, QWidget *> m_controls;
+    HoldButtons *m_holdButtons = nullptr;
+    // The key press being previewed: one that the focused control leaves
+    // unhandled travels on to the control's parents and must not be
+    // previewed again on its way.
+    const QEvent *m_previewedKey = nullptr;
+    QPointer<QWidget> m_previewedAt;
 };

@@ -1,0 +1,58 @@
+#include "arrows.h"
+
+#include "engine.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+
+HoldButtons::HoldButtons(TransactionEngine &engine, QObject *parent)
+    : QObject(parent)
+    , m_engine(engine)
+{
+}
+
+void HoldButtons::attach(QAbstractButton *button, quint8 holdKind)
+{
+    m_kinds.insert(button, holdKind);
+    button->installEventFilter(this);
+    connect(button, &QObject::destroyed, this, [this](QObject *gone) { m_kinds.remove(gone); });
+}
+
+void HoldButtons::mouseDown(quint8 holdKind)
+{
+    // The engine ignores the press while another hold is active.
+    m_engine.holdPress(holdKind);
+}
+
+void HoldButtons::mouseUp()
+{
+    m_engine.Cont_M_up();
+}
+
+bool HoldButtons::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto kind = m_kinds.constFind(watched);
+    if (kind == m_kinds.constEnd())
+        return QObject::eventFilter(watched, event);
+    auto *button = static_cast<QAbstractButton *>(watched);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    // The second press of a quick double click comes as a double-click
+    // event; it is a press like any other.
+    case QEvent::MouseButtonDblClick:
+        if (!button->isEnabled())
+            return true;
+        if (button->focusPolicy() & Qt::ClickFocus)
+            button->setFocus(Qt::MouseFocusReason);
+        button->setDown(true);
+        mouseDown(*kind);
+        return true;
+    case QEvent::MouseButtonRelease:
+        button->setDown(false);
+        mouseUp();
+        return true;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,116 @@
+#include "buttonmap.h"
+
+#include <QLatin1StringView>
+
+namespace ButtonMap {
+
+namespace {
+
+constexpr Entry click(const char *button, const char *command)
+{
+    return {button, command, Style::Click, 0};
+}
+
+constexpr Entry hold(const char *button, const char *command, quint8 kind)
+{
+    return {button, command, Style::Hold, kind};
+}
+
+constexpr Entry kPanel[] = {
+    // POWER
+    click("Command17", "C00"),
+    click("Command18", "C01"),
+    // MODE SET
+    click("Command27", "C05"),
+    click("Command28", "C06"),
+    click("Command53", "C07"),
+    click("Command41", "C08"),
+    // VIDEO MUTE
+    click("Command21", "C0D"),
+    click("Command22", "C0E"),
+    // FREEZE
+    click("Command25", "C43"),
+    click("Command26", "C44"),
+    // SCREEN
+    click("Command31", "C0F"),
+    click("Command32", "C10"),
+    // LAMP MODE
+    click("Command9", "CF LAMPMODE FULL"),
+    click("Command68", "CF LAMPMODE HALF"),
+    // MENU ("On" also resets Timer1's interval, see Form1::Command23_Click)
+    click("Command23", "C1C"),
+    click("Command24", "C1D"),
+    click("Command6", "C3F"),
+    hold("Command5", "C3C", 3),
+    hold("Command7", "C3D", 4),
+    hold("Command38", "C3B", 5),
+    hold("Command8", "C3A", 6),
+    // KEYSTONE: the left arrow sends C91 and the right arrow C90, the
+    // projector's own sense of left and right for the keystone.
+    hold("Command10", "C8E", 11),
+    hold("Command35", "C8F", 12),
+    hold("Command4", "C91", 13),
+    hold("Command11", "C90", 14),
+    // LENS SHIFT
+    hold("Command12", "C5D", 15),
+    hold("Command20", "C5E", 16),
+    hold("Command15", "C5F", 17),
+    hold("Command19", "C60", 18),
+    // ZOOM
+    hold("Command30", "C47", 1),
+    hold("Command42", "C46", 2),
+    // FOUCS
+    hold("Command1", "C4B", 7),
+    hold("Command2", "C4A", 8),
+    // D.ZOOM
+    hold("Command48", "C30", 9),
+    hold("Command49", "C31", 10),
+    // R/C KEY OFF
+    click("Command60", "CF KEYDIS NONE"),
+    click("Command61", "CF KEYDIS RC"),
+    click("Command62", "CF KEYDIS KEY"),
+    // On the window
+    click("Command3", "C1E"),
+    click("Command13", "C89"),
+    click("Command14", "C8A"),
+    click("Command16", nullptr), // END
+};
+
+constexpr Entry kQueries[] = {
+    click("Command44", "CR0"), // STATUS
+    click("Command45", "CR1"), // INPUT MODE
+    click("Command54", "CR6"), // TEMP
+    click("Command47", "CR4"), // SETTING
+    click("Command46", "CR3"), // LAMP TIME
+    click("Command55", "CRA"), // STATUS 2
+    click("Command76", "CR7"), // LAMP MODE
+    click("Command29", "CR9"), // PC TYPE
+    click("Command73", "C27"), // IMAGE
+};
+
+static_assert(std::size(kPanel) == 42);
+
+} // namespace
+
+std::span<const Entry> panelButtons()
+{
+    return kPanel;
+}
+
+std::span<const Entry> queryButtons()
+{
+    return kQueries;
+}
+
+const Entry *find(QStringView name)
+{
+    for (const auto table : {panelButtons(), queryButtons()}) {
+        for (const Entry &e : table) {
+            if (name == QLatin1StringView(e.button))
+                return &e;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace ButtonMap

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringView>
+
+#include <span>
+
+// The command behind each button of the main window. A click button sends its
+// command once per click; a press-and-hold button (the arrows) sends it when
+// a mouse button goes down on it and repeats it while the button is held,
+// under its hold kind (1..18), which keys the engine's repetition.
+namespace ButtonMap {
+
+enum class Style : quint8 { Click, Hold };
+
+struct Entry {
+    const char *button;  // control name
+    const char *command; // command word without the carriage return;
+                         // nullptr for "END", which sends nothing
+    Style style;
+    quint8 holdKind;     // 0 for click buttons
+};
+
+// The panel's 42 buttons, in the order of the window's groups.
+std::span<const Entry> panelButtons();
+
+// The status column's eight query buttons, top to bottom, then "IMAGE".
+std::span<const Entry> queryButtons();
+
+// The row of button |name| in either table, or nullptr.
+const Entry *find(QStringView name);
+
+} // namespace ButtonMap

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QColor>
+#include <QHash>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
+
+#include <span>
+
+class QWidget;
+
+// The main window's controls as data. Each container (the window's client
+// area and every frame) has a table of the controls it holds, with the
+// rectangle in twips relative to that container; one builder turns the
+// tables into widgets. 15 twips make one logical pixel.
+//
+// Frames carry no name of their own on the window; they are named here after
+// their group: FramePower, FrameModeSet, FrameScreen, FrameVideoMute,
+// FrameFreeze, FrameLampMode, FrameMenu, FrameKeystone, FrameLensShift,
+// FrameZoom, FrameFocus, FrameDZoom, FrameKeyOff, FrameMonitor (the sent and
+// received lines), FrameStatus and FrameAddress.
+namespace Layout {
+
+inline constexpr int TwipsPerPixel = 15;
+constexpr int px(int twips)
+{
+    return twips / TwipsPerPixel;
+}
+// A rectangle in twips as logical pixels.
+QRect toPixels(int left, int top, int width, int height);
+
+enum class Kind : quint8 {
+    Frame,  // bordered group frame without caption
+    Label,
+    Button, // command button, captioned or with an arrow picture
+    Option, // option (radio) button
+};
+
+enum class Arrow : quint8 { None, Up, Down, Left, Right };
+
+// Colours. The two system colours are resolved from the palette when the
+// widgets are made.
+enum class Colour : quint8 {
+    System,            // button face / button text of the palette
+    InactiveCaptionText, // the POWER group's background
+    Grey,              // #C0C0C0, the window and the legend lines
+    White,
+    On,                // #80FF80
+    Off,               // #FF8080
+    Enter,             // #FFC080
+    ArrowYellow,       // #FFFF80
+    Function,          // #00C0C0
+    Status,            // #C0FFFF
+    DarkRed,           // #C00000, the POWER title
+    Red,               // #FF0000
+};
+QColor colour(Colour c, bool text);
+
+enum Look : quint8 {
+    Plain = 0,
+    Bordered = 1 << 0,     // single border (the displays)
+    HiddenAtStart = 1 << 1,
+    Selected = 1 << 2,     // option button selected when the window is made
+};
+
+enum class Align : quint8 { Left, Centre, Right };
+
+struct Control {
+    const char *name;
+    const char *parent; // containing frame, or nullptr for the window
+    Kind kind;
+    const char *caption;
+    int left, top, width, height; // twips, relative to the parent
+    Colour back;
+    Colour fore;
+    int fontHundredths; // 900 = 9 pt, 975 = 9.75 pt; 0 for arrow buttons
+    Align align;
+    Arrow arrow;
+    quint8 look;
+};
+
+// Every table, window first; a frame's table follows the window row that
+// makes the frame.
+struct Container {
+    const char *name; // nullptr for the window's client area
+    std::span<const Control> controls;
+};
+std::span<const Container> containers();
+
+// The row of control |name|, or nullptr.
+const Control *find(QStringView name);
+
+// The 17 x 9 picture of an arrow button: a solid black triangle on #FFFF00
+// filling the picture, its base along one edge and its apex the middle pixel
+// of the opposite edge.
+QPixmap arrowPicture(Arrow arrow);
+
+// The program's 32 x 32 icon.
+QPixmap programIcon();
+
+// Makes every control of the tables on |window| and returns them by name.
+// The tab order follows the tables (frame contents right after their
+// frame).
+QHash<QString, QWidget *> build(QWidget *window);
+
+// The font of the controls: bold MS PGothic, IPAPGothic where it is absent.
+QFont font(int hundredthsOfPoint);
+
+} // namespace Layout
