@@ -1,22 +1,341 @@
 #include "form3.h"
 
+#include "catalogue.h"
 #include "form1.h"
 
+#include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+int px(int twips)
+{
+    return twips / Form1::TwipsPerPixel;
+}
+
+enum class Kind : quint8 {
+    Button,
+    TextBox,
+    Hint,       // label in red text
+    ListOnly,   // drop-down list: rows can only be chosen
+    ChoiceCombo // drop-down combo box whose edit field takes no typing
+};
+
+struct Control {
+    const char *name;
+    Kind kind;
+    const char *text; // caption, or nullptr
+    int left, top, width, height; // twips, relative to the client area
+    int tab;                      // tab order
+    void (Form3::*handler)();     // click, change or row chosen
+};
+
+// The three lists lie on top of one another at top 1560; only one shows.
+// clang-format off
+const Control kControls[] = {
+    {"Command3", Kind::Button,      "Basic Command List",                 120,  120, 2415, 375,  3, &Form3::Command3_Click},
+    {"Command4", Kind::Button,      "Expand Command List",               2760,  120, 2655, 375,  5, &Form3::Command4_Click},
+    {"Command5", Kind::Button,      "Expand Read Command List",          5760,  120, 3015, 375,  6, &Form3::Command5_Click},
+    {"Command1", Kind::Button,      "SEND",                              9000,  680,  855, 375,  1, &Form3::Command1_Click},
+    {"Command2", Kind::Button,      "CLOSE",                             9000, 1320,  855, 375,  2, &Form3::Command2_Click},
+    {"Text1",    Kind::TextBox,     nullptr,                              120,  720, 8655, 300,  4, &Form3::Text1_Change},
+    {"Label2",   Kind::Hint,        "[CR] :Carriage Return Code (0x0D)",  240, 1200, 3975, 300, 10, nullptr},
+    {"Label1",   Kind::Hint,        "% :Parameter (0-9).",               4560, 1200, 2895, 300,  7, nullptr},
+    {"Combo1",   Kind::ListOnly,    nullptr,                              120, 1560, 5055, 300,  0, &Form3::Combo1_Click},
+    {"Combo2",   Kind::ChoiceCombo, nullptr,                              120, 1560, 8655, 300,  8, &Form3::Combo2_Click},
+    {"Combo3",   Kind::ChoiceCombo, nullptr,                              120, 1560, 8655, 300,  9, &Form3::Combo3_Click},
+};
+// clang-format on
+
+QFont consoleFont(qreal points, bool bold)
+{
+    QFont f;
+    // IPAPGothic has the metrics of MS PGothic where that is not installed.
+    f.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+const QLatin1StringView kCrMark{"[CR]"};
+
+} // namespace
+
 Form3::Form3(Form1 &main)
-    : QWidget(&main, Qt::Window)
-    , m_main(main)
+    : QWidget(&main,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                  | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_main(&main)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Command List"));
+    // Closing unloads the console; the next "Command Table" loads it afresh.
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    Form_Load();
+}
+
+// Nothing here may reach the main window: the console is also destroyed as
+// a child while the main window itself is being destroyed.
+Form3::~Form3() = default;
+
+void Form3::buildControls()
+{
+    // Text box and lists in the regular weight; buttons and hints bold.
+    setFont(consoleFont(9, false));
+
+    std::vector<std::pair<int, QWidget *>> tabOrder;
+    for (const Control &c : kControls) {
+        const QString name = QString::fromLatin1(c.name);
+        const QString text = c.text ? QString::fromLatin1(c.text) : QString();
+        QWidget *w = nullptr;
+        switch (c.kind) {
+        case Kind::Button: {
+            auto *button = new QPushButton(text, this);
+            button->setAutoDefault(false);
+            if (c.handler)
+                connect(button, &QPushButton::clicked, this, c.handler);
+            w = button;
+            break;
+        }
+        case Kind::TextBox: {
+            auto *edit = new QLineEdit(this);
+            connect(edit, &QLineEdit::textChanged, this, c.handler);
+            w = edit;
+            break;
+        }
+        case Kind::Hint: {
+            auto *label = new QLabel(text, this);
+            QPalette pal = label->palette();
+            pal.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
+            label->setPalette(pal);
+            w = label;
+            break;
+        }
+        case Kind::ListOnly:
+        case Kind::ChoiceCombo: {
+            auto *combo = new QComboBox(this);
+            if (c.kind == Kind::ChoiceCombo) {
+                // Looks like an editable combo box, but the edit field only
+                // ever shows the chosen row.
+                combo->setEditable(true);
+                combo->setInsertPolicy(QComboBox::NoInsert);
+                combo->setCompleter(nullptr);
+                combo->lineEdit()->setReadOnly(true);
+            }
+            // activated: a row chosen by the operator (mouse, keys), even the
+            // one already shown. Choices made by code go through chooseRow.
+            connect(combo, &QComboBox::activated, this, c.handler);
+            w = combo;
+            break;
+        }
+        }
+        w->setObjectName(name);
+        w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+        if (c.kind == Kind::Button || c.kind == Kind::Hint)
+            w->setFont(consoleFont(9.75, true));
+        if (w->focusPolicy() != Qt::NoFocus)
+            tabOrder.emplace_back(c.tab, w);
+    }
+
+    Command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
+    Command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
+    Command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
+    Command4 = findChild<QPushButton *>(QStringLiteral("Command4"));
+    Command5 = findChild<QPushButton *>(QStringLiteral("Command5"));
+    Text1 = findChild<QLineEdit *>(QStringLiteral("Text1"));
+    Label1 = findChild<QLabel *>(QStringLiteral("Label1"));
+    Label2 = findChild<QLabel *>(QStringLiteral("Label2"));
+    Combo1 = findChild<QComboBox *>(QStringLiteral("Combo1"));
+    Combo2 = findChild<QComboBox *>(QStringLiteral("Combo2"));
+    Combo3 = findChild<QComboBox *>(QStringLiteral("Combo3"));
+
+    Combo1->addItems(Catalogue::basicRows());
+    Combo2->addItems(Catalogue::settingRows());
+    Combo3->addItems(Catalogue::readRows());
+    // The open list is as wide as its longest row, so that no description
+    // is cut off, even where the closed list is narrower.
+    for (QComboBox *list : {Combo1, Combo2, Combo3})
+        list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0));
+
+    std::sort(tabOrder.begin(), tabOrder.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (size_t i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    // The first control in the tab order has the focus when the console
+    // opens.
+    tabOrder.front().second->setFocus();
+}
+
+void Form3::Form_Load()
+{
+    Combo1->show();
+    setFixedSize(px(ClientWidth), px(LoadHeight - Form1::FrameAllowance));
+    Combo2->hide();
+    Combo3->hide();
+    Label1->hide();
+    Label2->hide();
+    chooseRow(Combo1, 0);
+    takeCommandFrom(Combo1->itemText(Combo1->currentIndex()));
+}
+
+void Form3::chooseRow(QComboBox *list, int row)
+{
+    list->setCurrentIndex(row);
+    rowChosen(list);
+}
+
+void Form3::Combo1_Click()
+{
+    rowChosen(Combo1);
+}
+
+void Form3::Combo2_Click()
+{
+    rowChosen(Combo2);
+}
+
+void Form3::Combo3_Click()
+{
+    rowChosen(Combo3);
+}
+
+void Form3::rowChosen(QComboBox *list)
+{
+    Label2->show();
+    const QString row = list->itemText(list->currentIndex());
+    // Only a setting row can carry placeholders; its description says so
+    // when the command itself does not show them.
+    if (list == Combo2) {
+        if (row.contains(QLatin1Char('%'))) {
+            Label1->show();
+            Text1->setFocus();
+        } else {
+            Label1->hide();
+        }
+    }
+    takeCommandFrom(row);
+}
+
+// ConsoleCommand and Text1 from a row: its command part, with the carriage
+// return as the character and as the visible mark respectively.
+void Form3::takeCommandFrom(const QString &row)
+{
+    const QString command = Catalogue::commandPart(row);
+    ConsoleCommand = command + QLatin1Char('\r');
+    Text1->setText(command + kCrMark);
+}
+
+void Form3::Text1_Change()
+{
+    ConsoleCommand = Catalogue::commandPart(Text1->text()) + QLatin1Char('\r');
+}
+
+void Form3::switchList(QComboBox *target)
+{
+    for (QComboBox *list : {Combo1, Combo2, Combo3}) {
+        if (list != target)
+            list->hide();
+    }
+    target->show();
+    chooseRow(target, 0);
+    takeCommandFrom(target->itemText(target->currentIndex()));
+}
+
+void Form3::Command3_Click()
+{
+    switchList(Combo1);
+}
+
+void Form3::Command4_Click()
+{
+    switchList(Combo2);
+}
+
+void Form3::Command5_Click()
+{
+    switchList(Combo3);
+}
+
+QString Form3::lineText(const QString &command)
+{
+    QString out;
+    out.reserve(command.size());
+    // By code point, so that a character outside the basic plane (two
+    // UTF-16 units) still becomes a single '?'. Lone surrogates come out of
+    // toUcs4 as U+FFFD and become '?' as well.
+    for (const char32_t c : command.toUcs4())
+        out += c <= 0xFF ? QChar(char16_t(c)) : QChar(u'?');
+    return out;
+}
+
+void Form3::Command1_Click()
+{
+    if (!m_main)
+        return;
+    Form1 &main = *m_main;
+    main.engine.Timer2.stop();
+    main.engine.Timer4.stop();
+    // Hyouji frames its argument in place; ConsoleCommand stays as it is, so
+    // each SEND carries the address prefix once.
+    QString frame = lineText(ConsoleCommand);
+    main.Hyouji(frame, TransactionEngine::SendMode);
+    Label1->hide();
+    Label2->hide();
+    main.engine.Timer2.start();
+    main.engine.Timer4.start();
+}
+
+void Form3::Command2_Click()
+{
+    if (!m_main)
+        return;
+    Form1 &main = *m_main;
+    m_closingByButton = true;
+    close();
+    main.show();
+    restoreMainWindow(main);
+}
+
+void Form3::restoreMainWindow(Form1 &main)
+{
+    if (main.statusFrame)
+        main.statusFrame->show();
+    main.engine.Timer2.setInterval(1000);
+    main.engine.Timer4.setInterval(1200);
+}
+
+void Form3::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (!m_main)
+        return;
+    // Unloaded from now on, even before the deferred deletion has run: a
+    // "Command Table" click loads a fresh console.
+    if (m_main->console == this)
+        m_main->console = nullptr;
+    // The close box (or the main window closing) leaves by the same door as
+    // CLOSE: the status frame must not stay hidden for the rest of the run.
+    if (!m_closingByButton)
+        restoreMainWindow(*m_main);
 }
 
 void Form3::commandTable(Form1 &main)
 {
-    if (!main.console) {
-        auto *console = new Form3(main);
-        console->setAttribute(Qt::WA_DeleteOnClose);
-        main.console = console;
-    }
+    if (main.statusFrame)
+        main.statusFrame->hide();
+    main.engine.Timer2.setInterval(7000);
+    main.engine.Timer4.setInterval(7500);
+    if (!main.console)
+        main.console = new Form3(main);
     main.console->show();
     main.console->raise();
     main.console->activateWindow();
