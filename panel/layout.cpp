@@ -308,6 +308,9 @@ QWidget *make(const Control &c, QWidget *parent)
     case Kind::Label: {
         auto *l = new QLabel(QString::fromLatin1(c.caption), parent);
         l->setAlignment(alignment(c.align));
+        // Text starts at the border, also on framed labels (where Qt would
+        // otherwise indent it by half an "x" from the top and the side).
+        l->setIndent(0);
         if (c.look & Bordered) {
             l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             l->setLineWidth(1);
