@@ -1,0 +1,63 @@
+#include "projector.h"
+
+#include <QTest>
+
+class TstSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answers_data();
+    void answers();
+    void framesSplitAnywhere();
+};
+
+void TstSim::answers_data()
+{
+    QTest::addColumn<QByteArrayList>("frames");
+    QTest::addColumn<QByteArray>("lastAnswer");
+    QTest::newRow("standby status") << QByteArrayList{"CR0"} << QByteArray("80\r");
+    QTest::newRow("power on acknowledged") << QByteArrayList{"C00"} << QByteArray("\x06");
+    QTest::newRow("status after power on") << QByteArrayList{"C00", "CR0"} << QByteArray("00\r");
+    QTest::newRow("input select") << QByteArrayList{"C07", "CR1"} << QByteArray("3\r");
+    QTest::newRow("lamp hours, five digits") << QByteArrayList{"CR3"} << QByteArray("01234\r");
+    QTest::newRow("temperatures, 17 characters")
+        << QByteArrayList{"CR6"} << QByteArray("024.0 024.5 024.0\r");
+    QTest::newRow("own address") << QByteArrayList{"A001CR0"} << QByteArray("80\r");
+    QTest::newRow("other address is silent") << QByteArrayList{"A002CR0"} << QByteArray();
+    QTest::newRow("all acts, silently") << QByteArrayList{"AFFFC00", "CR0"} << QByteArray("00\r");
+    QTest::newRow("lamp mode half") << QByteArrayList{"CF LAMPMODE HALF", "CR LAMPMODE"}
+                                    << QByteArray("000 ECO\r");
+    QTest::newRow("unknown read") << QByteArrayList{"CR NOSUCH"} << QByteArray("?\r");
+    QTest::newRow("garbage") << QByteArrayList{"\x01\xff zz"} << QByteArray("?\r");
+    QTest::newRow("bare CR") << QByteArrayList{""} << QByteArray("?\r");
+}
+
+void TstSim::answers()
+{
+    QFETCH(QByteArrayList, frames);
+    QFETCH(QByteArray, lastAnswer);
+    SimProjector projector;
+    QByteArray answer;
+    for (const QByteArray &frame : frames)
+        answer = projector.feed(frame + '\r');
+    QCOMPARE(answer, lastAnswer);
+}
+
+void TstSim::framesSplitAnywhere()
+{
+    const QByteArray stream = "C00\rCR0\rA001CR1\r";
+    for (int cut = 0; cut <= stream.size(); ++cut) {
+        SimProjector projector;
+        QByteArray out = projector.feed(stream.left(cut));
+        out += projector.feed(stream.mid(cut));
+        QCOMPARE(out, QByteArray("\x06" "00\r1\r"));
+    }
+    // A flood without CR is bounded and the next command still works.
+    SimProjector projector;
+    QCOMPARE(projector.feed(QByteArray(100000, 'x')), QByteArray());
+    QCOMPARE(projector.feed("\rCR0\r"), QByteArray("?\r80\r"));
+}
+
+QTEST_GUILESS_MAIN(TstSim)
+#include "tst_sim.moc"
