@@ -26,6 +26,9 @@ void HoldButtons::mouseDown(quint8 holdKind)
 
 void HoldButtons::mouseUp()
 {
+    if (m_held)
+        m_held->setDown(false);
+    m_held = nullptr;
     m_engine.Cont_M_up();
 }
 
@@ -44,11 +47,14 @@ bool HoldButtons::eventFilter(QObject *watched, QEvent *event)
             return true;
         if (button->focusPolicy() & Qt::ClickFocus)
             button->setFocus(Qt::MouseFocusReason);
-        button->setDown(true);
+        if (m_engine.holdGuard() == 0) {
+            // The arrow looks pressed for as long as its hold lasts.
+            m_held = button;
+            button->setDown(true);
+        }
         mouseDown(*kind);
         return true;
     case QEvent::MouseButtonRelease:
-        button->setDown(false);
         mouseUp();
         return true;
     default:

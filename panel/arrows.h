@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 
 class QAbstractButton;
 class TransactionEngine;
@@ -33,4 +34,5 @@ protected:
 private:
     TransactionEngine &m_engine;
     QHash<QObject *, quint8> m_kinds;
+    QPointer<QAbstractButton> m_held; // the arrow whose hold is running
 };

@@ -215,7 +215,7 @@ void Form1::changeEvent(QEvent *event)
     // release never comes; end the hold rather than repeat forever.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow()
         && engine.holdGuard() != 0)
-        engine.Cont_M_up();
+        m_holdButtons->mouseUp();
     QWidget::changeEvent(event);
 }
 

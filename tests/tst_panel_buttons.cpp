@@ -90,6 +90,7 @@ private slots:
     void anyReleaseEndsHold();
     void releaseAfterPointerLeftTheArrow();
     void clickDuringHold();
+    void holdEndsWhenTheWindowLosesActivation();
     void spaceBar_data();
     void spaceBar();
     void intervalsAfterRelease();
@@ -440,6 +441,31 @@ void TstPanelButtons::clickDuringHold()
     m_form->engine.Timer1_Timer();
     QCOMPARE(m_line->read(8), QByteArray("AFFFC4B\r"));
     QTest::mouseRelease(button("Command1"), Qt::LeftButton);
+}
+
+// Should another window take over while an arrow is held, its release never
+// reaches the arrow; the hold ends with the window's activation instead of
+// repeating on and on.
+void TstPanelButtons::holdEndsWhenTheWindowLosesActivation()
+{
+    QVERIFY(start());
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QPushButton *arrow = button("Command2");
+    QTest::mousePress(arrow, Qt::LeftButton);
+    QCOMPARE(m_form->engine.holdKind(), 8);
+    QVERIFY(arrow->isDown());
+    m_form->engine.Timer1.stop();
+    QCOMPARE(m_line->read(4), QByteArray("C4A\r"));
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTRY_COMPARE(m_form->engine.holdKind(), 0);
+    QVERIFY(!arrow->isDown());
+    m_form->engine.Timer1_Timer();
+    QCOMPARE(sent(), QByteArray());
 }
 
 void TstPanelButtons::spaceBar_data()
