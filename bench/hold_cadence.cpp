@@ -7,6 +7,7 @@
 // 10.05 s) must give 101 frames: one at the press and one every 100 ms.
 // A timer that drifts by a few milliseconds a tick loses several of them.
 #include "form1.h"
+#include "rawpty.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,9 +20,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,17 +34,12 @@ class LineEnd
 public:
     LineEnd()
     {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0)
+        RawPty pty;
+        if (!pty.open())
             return;
-        termios raw{};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        m_slave = slave;
-        m_path = QString::fromLocal8Bit(name);
+        m_master = pty.master;
+        m_slave = pty.slave;
+        m_path = pty.slavePath;
         m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this]() { drain(); });
     }

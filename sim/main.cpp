@@ -6,6 +6,7 @@
 
 #include "mscomm.h"
 #include "projector.h"
+#include "rawpty.h"
 #include "settingsstore.h"
 
 #include <QCoreApplication>
@@ -15,9 +16,6 @@
 #include <QTextStream>
 
 #include <csignal>
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -62,29 +60,25 @@ int main(int argc, char *argv[])
         }
     }
 
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    // The slave end stays open here too, so the line survives the program
+    // closing and reopening its port.
+    RawPty line;
+    if (!line.open()) {
         QTextStream(stderr) << "orva-sim: no pseudo-terminal available\n";
         return 1;
     }
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    // The slave stays open here so the line survives the program closing
-    // and reopening its port.
+    const int master = line.master;
 
     if (!link.isEmpty()) {
         QFile::remove(link);
-        if (symlink(name, QFile::encodeName(link).constData()) != 0) {
+        if (symlink(QFile::encodeName(line.slavePath).constData(),
+                    QFile::encodeName(link).constData())
+            != 0) {
             QTextStream(stderr) << "orva-sim: cannot create " << link << "\n";
             return 1;
         }
     }
-    QTextStream(stdout) << name << Qt::endl;
+    QTextStream(stdout) << line.slavePath << Qt::endl;
 
     SimProjector projector(id);
     QSocketNotifier notifier(master, QSocketNotifier::Read);
@@ -106,7 +100,6 @@ int main(int argc, char *argv[])
     const int rc = app.exec();
     if (!link.isEmpty())
         QFile::remove(link);
-    ::close(slave);
-    ::close(master);
+    line.close();
     return rc;
 }

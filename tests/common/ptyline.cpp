@@ -1,30 +1,22 @@
 #include "ptyline.h"
 
+#include "rawpty.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSettings>
 #include <QTest>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 PtyLine::PtyLine()
 {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+    RawPty pty;
+    if (!pty.open())
         return;
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    m_master = master;
-    m_slaveKeep = slave;
-    m_slavePath = QString::fromLocal8Bit(name);
+    m_master = pty.master;
+    m_slaveKeep = pty.slave;
+    m_slavePath = pty.slavePath;
 }
 
 PtyLine::~PtyLine()

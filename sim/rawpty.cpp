@@ -1,0 +1,31 @@
+#include "rawpty.h"
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+bool RawPty::open()
+{
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        master = slave = -1;
+        return false;
+    }
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    slavePath = QString::fromLocal8Bit(name);
+    return true;
+}
+
+void RawPty::close()
+{
+    if (master >= 0)
+        ::close(master);
+    if (slave >= 0)
+        ::close(slave);
+    master = slave = -1;
+}
