@@ -100,6 +100,13 @@ Form2::Form2(Form1 &main)
     face.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
     face.setPointSize(9);
     setFont(face);
+    // Frame captions sit on the frame's top line, so the first option of a
+    // frame (placed a few pixels below its top) stays clear of the caption.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"
+        // The number box is only 25 pixels wide: no room for padding.
+        "QLineEdit { padding: 0px; }"));
 
     buildControls();
 
