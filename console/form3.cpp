@@ -2,6 +2,7 @@
 
 #include "catalogue.h"
 #include "form1.h"
+#include "layout.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -15,11 +16,6 @@
 #include <vector>
 
 namespace {
-
-int px(int twips)
-{
-    return twips / Form1::TwipsPerPixel;
-}
 
 enum class Kind : quint8 {
     Button,
@@ -139,7 +135,7 @@ void Form3::buildControls()
         }
         }
         w->setObjectName(name);
-        w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+        w->setGeometry(Layout::px(c.left), Layout::px(c.top), Layout::px(c.width), Layout::px(c.height));
         if (c.kind == Kind::Button || c.kind == Kind::Hint)
             w->setFont(consoleFont(9.75, true));
         if (w->focusPolicy() != Qt::NoFocus)
@@ -166,10 +162,7 @@ void Form3::buildControls()
     for (QComboBox *list : {Combo1, Combo2, Combo3})
         list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0));
 
-    std::sort(tabOrder.begin(), tabOrder.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (size_t i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    Layout::setTabOrder(tabOrder);
     // The first control in the tab order has the focus when the console
     // opens.
     tabOrder.front().second->setFocus();
@@ -178,7 +171,7 @@ void Form3::buildControls()
 void Form3::Form_Load()
 {
     Combo1->show();
-    setFixedSize(px(ClientWidth), px(LoadHeight - Form1::FrameAllowance));
+    setFixedSize(Layout::px(ClientWidth), Layout::px(LoadHeight - Form1::FrameAllowance));
     Combo2->hide();
     Combo3->hide();
     Label1->hide();

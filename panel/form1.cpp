@@ -25,10 +25,6 @@ QString storeText(const char *key, const char *defaultText)
                                QString::fromLatin1(key), QString::fromLatin1(defaultText));
 }
 
-int px(int twips)
-{
-    return twips / Form1::TwipsPerPixel;
-}
 
 } // namespace
 
@@ -222,7 +218,7 @@ void Form1::changeEvent(QEvent *event)
 void Form1::setOuterHeightTwips(int twips)
 {
     m_outerHeight = twips;
-    setFixedSize(px(ClientWidth), px(twips - FrameAllowance));
+    setFixedSize(Layout::px(ClientWidth), Layout::px(twips - FrameAllowance));
 }
 
 void Form1::Form_Load()
@@ -281,10 +277,10 @@ void Form1::placeOnScreen()
     if (!screen)
         return;
     const QRect area = screen->geometry();
-    const int outerWidth = px(ClientWidth);
-    const int outerHeight = px(m_outerHeight);
+    const int outerWidth = Layout::px(ClientWidth);
+    const int outerHeight = Layout::px(m_outerHeight);
     int left = area.x() + (area.width() - outerWidth) / 2;
-    int top = area.y() + (area.height() - outerHeight) / 2 - px(1350);
+    int top = area.y() + (area.height() - outerHeight) / 2 - Layout::px(1350);
     // On a small screen the raised window would lose its title bar above
     // the top edge.
     const QRect available = screen->availableGeometry();

@@ -20,10 +20,9 @@ class Form1 : public QWidget, public EngineDisplay
     Q_OBJECT
 
 public:
-    // Window heights in twips (outer frame) and the twips in a pixel.
+    // Window heights in twips (outer frame).
     static constexpr int CompactHeight = 5100;
     static constexpr int FullHeight = 8100;
-    static constexpr int TwipsPerPixel = 15;
     static constexpr int ClientWidth = 10185;
     // Title bar and border, taken off the outer height to get the client area.
     static constexpr int FrameAllowance = 420;

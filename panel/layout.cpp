@@ -1,5 +1,7 @@
 #include "layout.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -489,6 +491,14 @@ QPixmap programIcon()
     p.drawRect(QRectF(6, 24, 3, 3));
     p.drawRect(QRectF(21, 24, 3, 3));
     return icon;
+}
+
+void setTabOrder(std::vector<std::pair<int, QWidget *>> controls)
+{
+    std::stable_sort(controls.begin(), controls.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (size_t i = 1; i < controls.size(); ++i)
+        QWidget::setTabOrder(controls[i - 1].second, controls[i].second);
 }
 
 QHash<QString, QWidget *> build(QWidget *window)

@@ -20,6 +20,11 @@ class QWidget;
 // FrameFreeze, FrameLampMode, FrameMenu, FrameKeystone, FrameLensShift,
 // FrameZoom, FrameFocus, FrameDZoom, FrameKeyOff, FrameMonitor (the sent and
 // received lines), FrameStatus and FrameAddress.
+#include <utility>
+#include <vector>
+
+class QWidget;
+
 namespace Layout {
 
 inline constexpr int TwipsPerPixel = 15;
@@ -29,6 +34,9 @@ constexpr int px(int twips)
 }
 // A rectangle in twips as logical pixels.
 QRect toPixels(int left, int top, int width, int height);
+
+// Chains the focus through |controls| in the order of their tab numbers.
+void setTabOrder(std::vector<std::pair<int, QWidget *>> controls);
 
 enum class Kind : quint8 {
     Frame,  // bordered group frame without caption

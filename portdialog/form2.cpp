@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "form1.h"
+#include "layout.h"
 #include "settingsstore.h"
 
 #include <QEvent>
@@ -29,10 +30,6 @@ const QString kSettings19200 = QStringLiteral("19200,N,8,1");
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 15;
 
-int px(int twips)
-{
-    return twips / Form1::TwipsPerPixel;
-}
 
 enum class Kind { Frame, Option, Text, Label, Button };
 enum class Parent { Dialog, BaudFrame, PortFrame };
@@ -95,7 +92,7 @@ Form2::Form2(Form1 &main)
     setWindowTitle(QStringLiteral("  COM PORT"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(px(ClientWidth), px(ClientHeight));
+    setFixedSize(Layout::px(ClientWidth), Layout::px(ClientHeight));
     QFont face = font();
     face.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
     face.setPointSize(9);
@@ -172,7 +169,7 @@ void Form2::buildControls()
             break;
         }
         w->setObjectName(QString::fromLatin1(c.name));
-        w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+        w->setGeometry(Layout::px(c.left), Layout::px(c.top), Layout::px(c.width), Layout::px(c.height));
         made[w->objectName()] = w;
         if (c.tab > 0)
             tabOrder.emplace_back(c.tab, w);
@@ -195,10 +192,7 @@ void Form2::buildControls()
     take(Command1, "Command1");
     take(Command2, "Command2");
 
-    std::sort(tabOrder.begin(), tabOrder.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (size_t i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    Layout::setTabOrder(tabOrder);
     // First in tab order: it holds the focus when the dialog opens.
     Text1->setFocus();
 }
