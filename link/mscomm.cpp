@@ -51,6 +51,11 @@ QString MSComm::deviceForPort(int port)
 #endif
 }
 
+QString MSComm::settingsFor(quint8 baudCode)
+{
+    return baudCode == 96 ? QStringLiteral("9600,N,8,1") : QStringLiteral("19200,N,8,1");
+}
+
 bool MSComm::parseSettings(const QString &text, LineSettings *out)
 {
     const QStringList parts = text.split(QLatin1Char(','));

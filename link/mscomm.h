@@ -62,6 +62,10 @@ public:
     // /dev/ttyS<n-1> without one. Empty for numbers below 1.
     static QString deviceForPort(int port);
 
+    // The settings text for a baud code: "9600,N,8,1" for 96, otherwise
+    // "19200,N,8,1".
+    static QString settingsFor(quint8 baudCode);
+
     // A settings text "baud,parity,data,stop"; false when it cannot be read.
     struct LineSettings {
         qint32 baud = 19200;

@@ -63,6 +63,17 @@ QString fileName(const QString &application)
     return openStore(application).fileName();
 }
 
+QString readStartUp(const QString &key, const QString &defaultText)
+{
+    return read(QString::fromLatin1(kApplication), QString::fromLatin1(kStartUp), key,
+                defaultText);
+}
+
+bool saveStartUp(const QString &key, const QString &text)
+{
+    return save(QString::fromLatin1(kApplication), QString::fromLatin1(kStartUp), key, text);
+}
+
 } // namespace SettingsStore
 
 double leadingNumber(const QString &text)

@@ -25,6 +25,10 @@ bool save(const QString &application, const QString &section, const QString &key
 // Full path of the file that holds |application|'s settings.
 QString fileName(const QString &application);
 
+// The program's own keys: application "ORVA", section "StartUP".
+QString readStartUp(const QString &key, const QString &defaultText);
+bool saveStartUp(const QString &key, const QString &text);
+
 } // namespace SettingsStore
 
 // Leading numeric value of a text: blanks are skipped, then an optional sign,

@@ -20,9 +20,7 @@ namespace {
 
 QString storeText(const char *key, const char *defaultText)
 {
-    return SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
-                               QString::fromLatin1(SettingsStore::kStartUp),
-                               QString::fromLatin1(key), QString::fromLatin1(defaultText));
+    return SettingsStore::readStartUp(QString::fromLatin1(key), QString::fromLatin1(defaultText));
 }
 
 
@@ -237,12 +235,9 @@ void Form1::Form_Load()
     engine.addressPrefix = address;
     selectStoredAddress(address);
 
-    if (BaudCode == 96) {
-        MSComm1.setSettings(QStringLiteral("9600,N,8,1"));
-    } else {
-        MSComm1.setSettings(QStringLiteral("19200,N,8,1"));
+    MSComm1.setSettings(MSComm::settingsFor(BaudCode));
+    if (BaudCode != 96)
         BaudCode = 192;
-    }
     MSComm1.setCommPort(ComPortNo);
 
     if (!MSComm1.setPortOpen(true)) {
@@ -306,9 +301,7 @@ void Form1::Command74_Click()
 
 void Form1::Form_QueryUnload()
 {
-    SettingsStore::save(QString::fromLatin1(SettingsStore::kApplication),
-                        QString::fromLatin1(SettingsStore::kStartUp),
-                        QStringLiteral("ADRESS"), engine.addressPrefix);
+    SettingsStore::saveStartUp(QStringLiteral("ADRESS"), engine.addressPrefix);
     if (MSComm1.portOpen())
         MSComm1.setPortOpen(false);
 }

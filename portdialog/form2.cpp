@@ -24,8 +24,6 @@
 
 namespace {
 
-const QString kSettings9600 = QStringLiteral("9600,N,8,1");
-const QString kSettings19200 = QStringLiteral("19200,N,8,1");
 
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 15;
@@ -240,11 +238,10 @@ void Form2::Form_Load()
 
 void Form2::applyBaudCode()
 {
+    m_main.MSComm1.setSettings(MSComm::settingsFor(m_main.BaudCode));
     if (m_main.BaudCode == 96) {
-        m_main.MSComm1.setSettings(kSettings9600);
         choose(Option1);
     } else {
-        m_main.MSComm1.setSettings(kSettings19200);
         choose(Option2);
         m_main.BaudCode = 192;
     }
@@ -321,7 +318,7 @@ QString Form2::openPort()
 
 void Form2::Command1_Click()
 {
-    m_main.MSComm1.setSettings(m_main.BaudCode == 96 ? kSettings9600 : kSettings19200);
+    m_main.MSComm1.setSettings(MSComm::settingsFor(m_main.BaudCode));
     if (m_main.ComPortNo == 0) {
         showFailure(tr("No port is chosen: choose one of COM1 to COM5, or type a number "
                        "from 1 to 15 next to OTHER."));
@@ -332,12 +329,8 @@ void Form2::Command1_Click()
         showFailure(failure);
         return;
     }
-    const QString app = QString::fromLatin1(SettingsStore::kApplication);
-    const QString section = QString::fromLatin1(SettingsStore::kStartUp);
-    SettingsStore::save(app, section, QStringLiteral("ComPort"),
-                        QString::number(m_main.ComPortNo));
-    SettingsStore::save(app, section, QStringLiteral("BaudRate"),
-                        QString::number(m_main.BaudCode));
+    SettingsStore::saveStartUp(QStringLiteral("ComPort"), QString::number(m_main.ComPortNo));
+    SettingsStore::saveStartUp(QStringLiteral("BaudRate"), QString::number(m_main.BaudCode));
     Form1 &main = m_main;
     unload();
     main.show();

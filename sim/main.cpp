@@ -22,9 +22,8 @@ namespace {
 
 int wired()
 {
-    const qint16 port = portNumberFromText(SettingsStore::read(
-        QString::fromLatin1(SettingsStore::kApplication),
-        QString::fromLatin1(SettingsStore::kStartUp), QStringLiteral("ComPort"), QString()));
+    const qint16 port =
+        portNumberFromText(SettingsStore::readStartUp(QStringLiteral("ComPort"), QString()));
     if (port < 1 || port > 15)
         return 1;
     return QFileInfo::exists(MSComm::deviceForPort(port)) ? 0 : 1;
