@@ -11,9 +11,11 @@ constexpr Entry click(const char *button, const char *command)
     return {button, command, Style::Click, 0};
 }
 
-constexpr Entry hold(const char *button, const char *command, quint8 kind)
+// An arrow sends the command of its hold kind from the engine's repetition
+// table, at the press and at every repeat alike.
+constexpr Entry hold(const char *button, quint8 kind)
 {
-    return {button, command, Style::Hold, kind};
+    return {button, nullptr, Style::Hold, kind};
 }
 
 constexpr Entry kPanel[] = {
@@ -41,30 +43,30 @@ constexpr Entry kPanel[] = {
     click("Command23", "C1C"),
     click("Command24", "C1D"),
     click("Command6", "C3F"),
-    hold("Command5", "C3C", 3),
-    hold("Command7", "C3D", 4),
-    hold("Command38", "C3B", 5),
-    hold("Command8", "C3A", 6),
+    hold("Command5", 3), // C3C
+    hold("Command7", 4), // C3D
+    hold("Command38", 5), // C3B
+    hold("Command8", 6), // C3A
     // KEYSTONE: the left arrow sends C91 and the right arrow C90, the
     // projector's own sense of left and right for the keystone.
-    hold("Command10", "C8E", 11),
-    hold("Command35", "C8F", 12),
-    hold("Command4", "C91", 13),
-    hold("Command11", "C90", 14),
+    hold("Command10", 11), // C8E
+    hold("Command35", 12), // C8F
+    hold("Command4", 13), // C91
+    hold("Command11", 14), // C90
     // LENS SHIFT
-    hold("Command12", "C5D", 15),
-    hold("Command20", "C5E", 16),
-    hold("Command15", "C5F", 17),
-    hold("Command19", "C60", 18),
+    hold("Command12", 15), // C5D
+    hold("Command20", 16), // C5E
+    hold("Command15", 17), // C5F
+    hold("Command19", 18), // C60
     // ZOOM
-    hold("Command30", "C47", 1),
-    hold("Command42", "C46", 2),
+    hold("Command30", 1), // C47
+    hold("Command42", 2), // C46
     // FOUCS
-    hold("Command1", "C4B", 7),
-    hold("Command2", "C4A", 8),
+    hold("Command1", 7), // C4B
+    hold("Command2", 8), // C4A
     // D.ZOOM
-    hold("Command48", "C30", 9),
-    hold("Command49", "C31", 10),
+    hold("Command48", 9), // C30
+    hold("Command49", 10), // C31
     // R/C KEY OFF
     click("Command60", "CF KEYDIS NONE"),
     click("Command61", "CF KEYDIS RC"),

@@ -15,7 +15,8 @@ enum class Style : quint8 { Click, Hold };
 struct Entry {
     const char *button;  // control name
     const char *command; // command word without the carriage return;
-                         // nullptr for "END", which sends nothing
+                         // nullptr for "END", which sends nothing, and for
+                         // the arrows, whose command follows their hold kind
     Style style;
     quint8 holdKind;     // 0 for click buttons
 };
