@@ -176,8 +176,8 @@ void Form3::Form_Load()
     Combo3->hide();
     Label1->hide();
     Label2->hide();
+    // Choosing the row sets ConsoleCommand and the text box from it.
     chooseRow(Combo1, 0);
-    takeCommandFrom(Combo1->itemText(Combo1->currentIndex()));
 }
 
 void Form3::chooseRow(QComboBox *list, int row)
@@ -239,8 +239,9 @@ void Form3::switchList(QComboBox *target)
             list->hide();
     }
     target->show();
+    // The list comes back at its first row, chosen as the operator would:
+    // that also sets ConsoleCommand and the text box.
     chooseRow(target, 0);
-    takeCommandFrom(target->itemText(target->currentIndex()));
 }
 
 void Form3::Command3_Click()
