@@ -113,7 +113,7 @@ bool MSComm::setPortOpen(bool open)
         return true;
 
     fail(OpenFailure::None, QString());
-    const QString device = deviceForPort(m_commPort);
+    const QString device = m_device.isEmpty() ? deviceForPort(m_commPort) : m_device;
     if (device.isEmpty()) {
         fail(OpenFailure::BadPortNumber, tr("%1 is not a port number.").arg(m_commPort));
         return false;

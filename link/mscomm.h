@@ -40,6 +40,11 @@ public:
     void setCommPort(int port);
     int commPort() const { return m_commPort; }
 
+    // A device to open instead of the one the port number stands for (for a
+    // caller that names the device itself); empty uses the port number.
+    void setDevice(const QString &device) { m_device = device; }
+    QString device() const { return m_device; }
+
     // Opening: true on success. On failure the port stays closed and
     // openFailure()/openFailureText() tell why. Closing always succeeds.
     bool setPortOpen(bool open);
@@ -87,6 +92,7 @@ private:
     QSerialPort m_port{this};
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_commPort = 1;
+    QString m_device;
     int m_commEvent = 0;
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureText;
