@@ -14,7 +14,8 @@ Line::Line(MSComm &port, QString addressPrefix, int timeoutMs)
     , m_timeoutMs(timeoutMs)
 {
     connect(&m_port, &MSComm::linkLost, this, [this](const QString &reason) {
-        m_lostReason = reason.isNull() ? QStringLiteral("") : reason;
+        m_lost = true;
+        m_lostReason = reason;
     });
 }
 

@@ -30,7 +30,7 @@ public:
     Exchange send(const QString &command);
 
     // Set when the port went away during a wait; nothing more can be sent.
-    bool lost() const { return !m_lostReason.isNull(); }
+    bool lost() const { return m_lost; }
     QString lostReason() const { return m_lostReason; }
 
     // True when |reply| is complete.
@@ -40,5 +40,6 @@ private:
     MSComm &m_port;
     QString m_addressPrefix;
     int m_timeoutMs;
+    bool m_lost = false;
     QString m_lostReason;
 };
