@@ -327,7 +327,7 @@ int main(int argc, char *argv[])
             err() << "orvactl: "
                   << PortReason::detail(MSComm::OpenFailure::BadPortNumber, port, QString(),
                                         QString(), QString())
-                  << "\norvactl: no port is stored; give --port N or --device PATH.\n";
+                  << "\norvactl: no usable port is stored; give --port N or --device PATH.\n";
             return PortFailed;
         }
         comm.setCommPort(port);
