@@ -119,7 +119,10 @@ void TstOrvactl::runs_data()
     QTest::addColumn<int>("speed");         // B9600/B19200, 0 = not checked
 
     const QStringList none;
-    const QStringList dev{"--device", "LINE"};
+    // A loaded machine may answer slowly; rows about a missing answer set
+    // their own time-out after this one (the last one given counts).
+    const QStringList dev{"--device", "LINE", "--timeout", "5000"};
+    const QStringList slow{"--timeout", "5000"};
     const QStringList com7{"StartUP/ComPort=7", "Ports/COM7=LINE"};
     const int sim = int(Peer::Sim);
     auto row = [](const char *name) -> QTestData & { return QTest::newRow(name); };
@@ -150,17 +153,17 @@ void TstOrvactl::runs_data()
         << QByteArray("CR0\r") << QStringList{} << 0;
     row("stored port, baud and address")
         << com7 + QStringList{"StartUP/BaudRate=96", "StartUP/ADRESS=A001"}
-        << QStringList{"send", "CR1"} << sim << 0 << QByteArray("A001CR1\r")
+        << slow + QStringList{"send", "CR1"} << sim << 0 << QByteArray("A001CR1\r")
         << QStringList{"Input 1"} << int(B9600);
     row("options beat the stored choices")
         << com7 + QStringList{"StartUP/BaudRate=96", "StartUP/ADRESS=A001"}
-        << QStringList{"--address", "none", "--baud", "19200", "send", "CR1"} << sim << 0
+        << slow + QStringList{"--address", "none", "--baud", "19200", "send", "CR1"} << sim << 0
         << QByteArray("CR1\r") << QStringList{"Input 1"} << int(B19200);
     row("a stored address outside the list is none")
-        << com7 + QStringList{"StartUP/ADRESS=A009"} << QStringList{"send", "CR1"} << sim << 0
+        << com7 + QStringList{"StartUP/ADRESS=A009"} << slow + QStringList{"send", "CR1"} << sim << 0
         << QByteArray("CR1\r") << QStringList{} << int(B19200);
     row("the port number goes through the port map")
-        << QStringList{"Ports/COM12=LINE"} << QStringList{"--port", "12", "send", "C01"} << sim
+        << QStringList{"Ports/COM12=LINE"} << slow + QStringList{"--port", "12", "send", "C01"} << sim
         << 0 << QByteArray("C01\r") << QStringList{} << 0;
 
     const struct {
@@ -244,7 +247,7 @@ void TstOrvactl::jsonParses()
     PtyLine line;
     TestEnv::seed({});
     const Run r = run(line,
-                      {"--device", line.slavePath(), "--json", "--timeout", "300", "send", "C00",
+                      {"--device", line.slavePath(), "--json", "--timeout", "2000", "send", "C00",
                        "CR0", "A002CR0"},
                       Peer::Sim);
     QCOMPARE(r.exitCode, 1);
