@@ -95,7 +95,8 @@ std::optional<QString> addressPrefix(const QString &name)
 // A stored address: one of the prefixes, otherwise none (as the window).
 QString storedAddress()
 {
-    const QString stored = SettingsStore::readStartUp(QStringLiteral("ADRESS"), QStringLiteral("DATAD"));
+    const QString stored =
+        SettingsStore::readStartUp(QStringLiteral("ADRESS"), QStringLiteral("DATAD"));
     for (const auto &[option, prefix] : kAddresses) {
         if (*prefix && stored == QLatin1String(prefix))
             return stored;

@@ -160,11 +160,11 @@ void TstOrvactl::runs_data()
         << slow + QStringList{"--address", "none", "--baud", "19200", "send", "CR1"} << sim << 0
         << QByteArray("CR1\r") << QStringList{"Input 1"} << int(B19200);
     row("a stored address outside the list is none")
-        << com7 + QStringList{"StartUP/ADRESS=A009"} << slow + QStringList{"send", "CR1"} << sim << 0
-        << QByteArray("CR1\r") << QStringList{} << int(B19200);
+        << com7 + QStringList{"StartUP/ADRESS=A009"} << slow + QStringList{"send", "CR1"} << sim
+        << 0 << QByteArray("CR1\r") << QStringList{} << int(B19200);
     row("the port number goes through the port map")
-        << QStringList{"Ports/COM12=LINE"} << slow + QStringList{"--port", "12", "send", "C01"} << sim
-        << 0 << QByteArray("C01\r") << QStringList{} << 0;
+        << QStringList{"Ports/COM12=LINE"} << slow + QStringList{"--port", "12", "send", "C01"}
+        << sim << 0 << QByteArray("C01\r") << QStringList{} << 0;
 
     const struct {
         const char *name;
@@ -276,7 +276,8 @@ void TstOrvactl::list_data()
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<int>("count");
-    QTest::newRow("everything") << QStringList{} << QStringList{"C00", "CR STATUS"} << 45 + 362 + 99;
+    QTest::newRow("everything")
+        << QStringList{} << QStringList{"C00", "CR STATUS"} << 45 + 362 + 99;
     QTest::newRow("every word must match")
         << QStringList{"lamp", "MODE"} << QStringList{"CF LAMPMODE FULL", "CR LAMPMODE", "!C00"}
         << -1;
