@@ -2,6 +2,7 @@
 
 #include "form1.h"
 #include "layout.h"
+#include "portreason.h"
 #include "settingsstore.h"
 
 #include <QEvent>
@@ -69,15 +70,6 @@ bool deviceExists(const QString &device)
 #else
     return QFileInfo::exists(device);
 #endif
-}
-
-// "COM3 (/dev/ttyS2)", or just "COM3" where the device has that name.
-QString portAndDevice(int port, const QString &device)
-{
-    const QString com = QStringLiteral("COM%1").arg(port);
-    if (device.isEmpty() || device.compare(com, Qt::CaseInsensitive) == 0)
-        return com;
-    return QStringLiteral("%1 (%2)").arg(com, device);
 }
 
 } // namespace
@@ -380,33 +372,7 @@ void Form2::showFailure(const QString &detail)
 QString Form2::failureDetail(MSComm::OpenFailure failure, int port, const QString &device,
                              const QString &group, const QString &otherText)
 {
-    const QString where = portAndDevice(port, device);
-    switch (failure) {
-    case MSComm::OpenFailure::BadPortNumber:
-        return tr("%1 is not a port number from 1 to 15.").arg(port);
-    case MSComm::OpenFailure::NoDevice:
-        return tr("%1: the device does not exist.").arg(where);
-    case MSComm::OpenFailure::PermissionDenied:
-#ifdef Q_OS_WIN
-        Q_UNUSED(group);
-        return tr("%1: permission denied.").arg(where);
-#else
-        if (group.isEmpty() || group == QLatin1String("root"))
-            return tr("%1: permission denied. Your user must be a member of the group that "
-                      "owns the device, usually \"dialout\"; log in again after joining it.")
-                .arg(where);
-        return tr("%1: permission denied. Your user must be a member of the group \"%2\" "
-                  "that owns the device (usually \"dialout\"); log in again after joining it.")
-            .arg(where, group);
-#endif
-    case MSComm::OpenFailure::InUse:
-        return tr("%1 is in use by another program.").arg(where);
-    case MSComm::OpenFailure::None:
-    case MSComm::OpenFailure::BadSettings:
-    case MSComm::OpenFailure::Other:
-        break;
-    }
-    return otherText.isEmpty() ? tr("%1 cannot be opened.").arg(where) : otherText;
+    return PortReason::detail(failure, port, device, group, otherText);
 }
 
 QString Form2::portToolTip(int port)

@@ -17,6 +17,10 @@ bool RawPty::open()
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    // A program started from here must not hold the line: while it kept a
+    // copy of the master, closing ours would not hang the line up.
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
     slavePath = QString::fromLocal8Bit(name);
     return true;
 }

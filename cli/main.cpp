@@ -1,0 +1,365 @@
+// orvactl: sends projector commands from scripts, schedulers and terminals,
+// over the same port, framing and decoding as the window.
+
+#include "exchange.h"
+#include "mscomm.h"
+#include "portreason.h"
+#include "search.h"
+#include "settingsstore.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <optional>
+
+namespace {
+
+enum Status { Answered = 0, NoAnswer = 1, Usage = 2, PortFailed = 3 };
+
+constexpr int kDefaultTimeoutMs = 1000; // the panel's reply time-out
+constexpr int kMaxTimeoutMs = 600000;
+
+// The address prefixes the window offers, by their option names.
+constexpr std::pair<const char *, const char *> kAddresses[] = {
+    {"none", ""},     {"all", "AFFF"},  {"001", "A001"},
+    {"002", "A002"}, {"003", "A003"}, {"004", "A004"},
+};
+
+QTextStream &out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream &err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+int usageError(const QString &message)
+{
+    err() << "orvactl: " << message << "\n"
+          << "Try 'orvactl --help'.\n";
+    err().flush();
+    return Usage;
+}
+
+// A command as the user can read it back: control codes and bytes beyond
+// ASCII as escapes.
+QString visible(const QString &command)
+{
+    QString s;
+    for (const QChar c : command) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            s += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            s += c;
+    }
+    return s;
+}
+
+// Why |command| cannot be sent; empty when it can. The projector decides
+// about unknown words, but a carriage return would end the frame early and a
+// control code or a byte beyond printable ASCII is no part of any command.
+QString refusal(const QString &command)
+{
+    if (command.trimmed().isEmpty())
+        return QStringLiteral("an empty command cannot be sent.");
+    for (const QChar c : command) {
+        if (c == QLatin1Char('\r'))
+            return QStringLiteral("\"%1\" holds a carriage return; the frame adds the one "
+                                  "that ends the command.")
+                .arg(visible(command));
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return QStringLiteral("\"%1\" holds a character that is not printable ASCII "
+                                  "(0x20 to 0x7E); it is not sent.")
+                .arg(visible(command));
+    }
+    return QString();
+}
+
+std::optional<QString> addressPrefix(const QString &name)
+{
+    for (const auto &[option, prefix] : kAddresses) {
+        if (name.compare(QLatin1String(option), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(prefix);
+    }
+    return std::nullopt;
+}
+
+// A stored address: one of the prefixes, otherwise none (as the window).
+QString storedAddress()
+{
+    const QString stored =
+        SettingsStore::readStartUp(QStringLiteral("ADRESS"), QStringLiteral("DATAD"));
+    for (const auto &[option, prefix] : kAddresses) {
+        if (*prefix && stored == QLatin1String(prefix))
+            return stored;
+    }
+    return QString();
+}
+
+QJsonObject toJson(const Exchange &ex)
+{
+    QJsonObject o;
+    o[QStringLiteral("command")] = ex.command;
+    o[QStringLiteral("sent")] = ex.sent;
+    o[QStringLiteral("received")] = ex.received;
+    o[QStringLiteral("sentText")] = ex.sentText;
+    o[QStringLiteral("receivedText")] = ex.receivedText;
+    o[QStringLiteral("status")] = ex.status.isEmpty() ? QJsonValue() : QJsonValue(ex.status);
+    o[QStringLiteral("timedOut")] = ex.timedOut;
+    return o;
+}
+
+void printJson(const QJsonObject &o)
+{
+    out() << QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) << "\n";
+    out().flush();
+}
+
+void printExchange(const Exchange &ex)
+{
+    out() << "TxD:" << ex.sentText << "\n"
+          << "RxD:" << ex.receivedText << "\n";
+    if (!ex.status.isEmpty())
+        out() << "Status: " << ex.status << "\n";
+    out().flush();
+}
+
+// One line of "status": what the query asks, then the decoded words.
+void printStatusLine(const Exchange &ex)
+{
+    static const std::pair<const char *, const char *> kTopics[] = {
+        {"CR0", "Power"}, {"CR1", "Input"}, {"CR3", "Lamp"}, {"CR6", "Temperature"},
+    };
+    QString topic = ex.command;
+    for (const auto &[query, name] : kTopics) {
+        if (ex.command == QLatin1String(query))
+            topic = QString::fromLatin1(name);
+    }
+    out() << (topic + QLatin1Char(':')).leftJustified(13);
+    if (!ex.status.isEmpty())
+        out() << ex.status << "\n";
+    else if (ex.timedOut && ex.received.isEmpty())
+        out() << "no answer\n";
+    else
+        out() << "not understood:" << ex.receivedText << "\n";
+}
+
+int list(const QStringList &words, bool json)
+{
+    const auto found = CatalogueSearch::find(words);
+    qsizetype width = 0;
+    for (const auto &e : found)
+        width = qMax(width, e.command.size());
+    for (const auto &e : found) {
+        if (json) {
+            QJsonObject o;
+            o[QStringLiteral("command")] = e.command;
+            o[QStringLiteral("description")] = e.description;
+            o[QStringLiteral("list")] = e.list;
+            printJson(o);
+        } else {
+            out() << e.command.leftJustified(width + 2) << e.description << "\n";
+        }
+    }
+    out().flush();
+    return Answered;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvactl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends commands to a projector on a serial line and prints the replies.\n"
+        "\n"
+        "  send COMMAND...   send each command and wait for its reply\n"
+        "  status            ask the power state, input, lamp hours and temperatures\n"
+        "  list [WORD...]    search the command catalogue\n"
+        "\n"
+        "Without --port, --device, --baud or --address the window's stored choices\n"
+        "are used. Exit status: 0 every command was answered, 1 one got no answer,\n"
+        "2 usage error (nothing was sent), 3 the port cannot be opened."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("COM port number N (1 to 15), through "
+                                                       "the window's port map."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption deviceOption(
+        QStringLiteral("device"), QStringLiteral("Device to open instead of a port number."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption baudOption(QStringLiteral("baud"),
+                                        QStringLiteral("Baud rate: 9600 or 19200."),
+                                        QStringLiteral("RATE"));
+    const QCommandLineOption addressOption(
+        QStringLiteral("address"),
+        QStringLiteral("Projector address: none, all, 001, 002, 003 or 004."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"),
+        QStringLiteral("Wait at most MS milliseconds for each reply (default 1000)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("Print one JSON object per command."));
+    parser.addOptions({portOption, deviceOption, baudOption, addressOption, timeoutOption,
+                       jsonOption});
+    parser.addPositionalArgument(QStringLiteral("action"),
+                                 QStringLiteral("send, status or list."));
+    parser.addPositionalArgument(QStringLiteral("arguments"),
+                                 QStringLiteral("Commands for send, words for list."),
+                                 QStringLiteral("[ARGUMENT...]"));
+
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
+        out() << parser.helpText();
+        out().flush();
+        return Answered;
+    }
+    if (parser.isSet(versionOption)) {
+        out() << "orvactl " << QCoreApplication::applicationVersion() << "\n";
+        out().flush();
+        return Answered;
+    }
+
+    QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        return usageError(QStringLiteral("say what to do: send, status or list."));
+    const QString action = args.takeFirst();
+    const bool json = parser.isSet(jsonOption);
+
+    if (action == QLatin1String("list"))
+        return list(args, json);
+
+    QStringList commands;
+    if (action == QLatin1String("send")) {
+        if (args.isEmpty())
+            return usageError(QStringLiteral("send needs at least one command."));
+        for (const QString &command : args) {
+            const QString why = refusal(command);
+            if (!why.isEmpty())
+                return usageError(why);
+        }
+        commands = args;
+    } else if (action == QLatin1String("status")) {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("status takes no arguments."));
+        commands = {QStringLiteral("CR0"), QStringLiteral("CR1"), QStringLiteral("CR3"),
+                    QStringLiteral("CR6")};
+    } else {
+        return usageError(QStringLiteral("unknown action \"%1\": use send, status or list.")
+                              .arg(action));
+    }
+
+    // Options first, then the stored choices; every check before anything is
+    // opened or sent.
+    if (parser.isSet(portOption) && parser.isSet(deviceOption))
+        return usageError(QStringLiteral("give --port or --device, not both."));
+    int port = 0;
+    if (parser.isSet(portOption)) {
+        bool ok = false;
+        port = parser.value(portOption).toInt(&ok);
+        if (!ok || port < 1 || port > 15)
+            return usageError(QStringLiteral("--port takes a number from 1 to 15, not \"%1\".")
+                                  .arg(parser.value(portOption)));
+    }
+    const QString device = parser.value(deviceOption);
+    if (parser.isSet(deviceOption) && device.isEmpty())
+        return usageError(QStringLiteral("--device needs a device."));
+    quint8 baudCode = 0;
+    if (parser.isSet(baudOption)) {
+        const QString baud = parser.value(baudOption);
+        if (baud == QLatin1String("9600"))
+            baudCode = 96;
+        else if (baud == QLatin1String("19200"))
+            baudCode = 192;
+        else
+            return usageError(
+                QStringLiteral("--baud takes 9600 or 19200, not \"%1\".").arg(baud));
+    }
+    QString prefix;
+    if (parser.isSet(addressOption)) {
+        const auto chosen = addressPrefix(parser.value(addressOption));
+        if (!chosen)
+            return usageError(QStringLiteral("--address takes none, all, 001, 002, 003 or "
+                                             "004, not \"%1\".")
+                                  .arg(parser.value(addressOption)));
+        prefix = *chosen;
+    } else {
+        prefix = storedAddress();
+    }
+    int timeoutMs = kDefaultTimeoutMs;
+    if (parser.isSet(timeoutOption)) {
+        bool ok = false;
+        timeoutMs = parser.value(timeoutOption).toInt(&ok);
+        if (!ok || timeoutMs < 1 || timeoutMs > kMaxTimeoutMs)
+            return usageError(QStringLiteral("--timeout takes milliseconds from 1 to %1, "
+                                             "not \"%2\".")
+                                  .arg(kMaxTimeoutMs)
+                                  .arg(parser.value(timeoutOption)));
+    }
+    if (!baudCode)
+        baudCode = baudCodeFromText(SettingsStore::readStartUp(QStringLiteral("BaudRate"),
+                                                               QStringLiteral("DATAb")));
+
+    MSComm comm;
+    comm.setSettings(MSComm::settingsFor(baudCode));
+    QString opened = device;
+    if (!device.isEmpty()) {
+        comm.setDevice(device);
+    } else {
+        if (!port)
+            port = portNumberFromText(SettingsStore::readStartUp(QStringLiteral("ComPort"),
+                                                                 QStringLiteral("DATAC")));
+        if (port < 1 || port > 15) {
+            err() << "orvactl: "
+                  << PortReason::detail(MSComm::OpenFailure::BadPortNumber, port, QString(),
+                                        QString(), QString())
+                  << "\norvactl: no usable port is stored; give --port N or --device PATH.\n";
+            return PortFailed;
+        }
+        comm.setCommPort(port);
+        opened = MSComm::deviceForPort(port);
+    }
+    if (!comm.setPortOpen(true)) {
+        err() << "orvactl: "
+              << PortReason::detail(comm.openFailure(), device.isEmpty() ? port : 0, opened,
+                                    QFileInfo(opened).group(), comm.openFailureText())
+              << "\n";
+        return PortFailed;
+    }
+
+    Line line(comm, prefix, timeoutMs);
+    int status = Answered;
+    for (const QString &command : commands) {
+        const Exchange ex = line.send(command);
+        if (json)
+            printJson(toJson(ex));
+        else if (action == QLatin1String("status"))
+            printStatusLine(ex);
+        else
+            printExchange(ex);
+        out().flush();
+        if (ex.timedOut)
+            status = NoAnswer;
+        if (line.lost()) {
+            err() << "orvactl: the line was lost: " << line.lostReason() << "\n";
+            return PortFailed;
+        }
+    }
+    comm.setPortOpen(false);
+    return status;
+}

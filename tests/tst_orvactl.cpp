@@ -1,0 +1,318 @@
+#include "mscomm.h"
+#include "portreason.h"
+#include "projector.h"
+#include "ptyline.h"
+#include "testenv.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+// The real orvactl binary against a simulated projector on a pseudo-terminal.
+class TstOrvactl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnv::usePrivateSettings(); }
+    void runs_data();
+    void runs();
+    void jsonParses();
+    void list_data();
+    void list();
+    void noWindowLibraries();
+};
+
+namespace {
+
+enum class Peer { Sim, Silent, Trickle, HangUp, Flood, Locked };
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+    QByteArray line;   // what orvactl wrote
+    speed_t speed = 0; // the line's speed while it was open
+};
+
+speed_t lineSpeed(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    const bool ok = fd >= 0 && ::tcgetattr(fd, &t) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok ? cfgetospeed(&t) : 0;
+}
+
+Run run(PtyLine &line, const QStringList &args, Peer peer)
+{
+    Run r;
+    SimProjector sim;
+    MSComm holder; // another program that has the port
+    if (peer == Peer::Locked) {
+        holder.setDevice(line.slavePath());
+        if (!holder.setPortOpen(true))
+            return r;
+    }
+    QProcess p;
+    p.start(QStringLiteral(ORVACTL), args);
+    if (!p.waitForStarted())
+        return r;
+    // Generous: only a hang ends here.
+    QDeadlineTimer guard(20000);
+    while (p.state() != QProcess::NotRunning && !guard.hasExpired()) {
+        const QByteArray bytes = line.readAvailable(5);
+        if (bytes.isEmpty())
+            continue;
+        if (r.line.isEmpty())
+            r.speed = lineSpeed(line.slavePath());
+        r.line += bytes;
+        const QByteArray answer = sim.feed(bytes);
+        if (peer == Peer::Sim) {
+            line.write(answer);
+        } else if (peer == Peer::Trickle) {
+            for (const char c : answer) {
+                line.write(QByteArray(1, c));
+                line.readAvailable(30);
+            }
+        } else if (peer == Peer::HangUp) {
+            line.hangUp();
+        } else if (peer == Peer::Flood) {
+            line.write(QByteArray(100000, 'x'));
+        }
+    }
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<absent>");
+}
+
+} // namespace
+
+void TstOrvactl::runs_data()
+{
+    // "LINE" in arguments and stored values stands for the line's device.
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("peer");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("onLine");
+    QTest::addColumn<QStringList>("shown"); // on stdout, or on stderr for 2 and 3
+    QTest::addColumn<int>("speed");         // B9600/B19200, 0 = not checked
+
+    const QStringList none;
+    // A loaded machine may answer slowly; rows about a missing answer set
+    // their own time-out after this one (the last one given counts).
+    const QStringList dev{"--device", "LINE", "--timeout", "5000"};
+    const QStringList slow{"--timeout", "5000"};
+    const QStringList com7{"StartUP/ComPort=7", "Ports/COM7=LINE"};
+    const int sim = int(Peer::Sim);
+    auto row = [](const char *name) -> QTestData & { return QTest::newRow(name); };
+
+    row("power on, then the status reads Power ON")
+        << none << dev + QStringList{"send", "C00", "CR0"} << sim << 0
+        << QByteArray("C00\rCR0\r") << QStringList{"[ACK]", "Power ON"} << 0;
+    row("a silent peer: no answer within the time-out")
+        << none << dev + QStringList{"--timeout", "300", "send", "CR0"} << int(Peer::Silent) << 1
+        << QByteArray("CR0\r") << QStringList{"X X X X"} << 0;
+    row("all projectors: AFFF before each command, nobody answers")
+        << none << dev + QStringList{"--address", "all", "--timeout", "200", "send", "C00", "CR0"}
+        << sim << 1 << QByteArray("AFFFC00\rAFFFCR0\r") << QStringList{} << 0;
+    row("one projector answers and its reply is decoded")
+        << none << dev + QStringList{"--address", "001", "send", "CR0"} << sim << 0
+        << QByteArray("A001CR0\r") << QStringList{"Stand by"} << 0;
+    row("status asks four queries")
+        << none << dev + QStringList{"status"} << sim << 0 << QByteArray("CR0\rCR1\rCR3\rCR6\r")
+        << QStringList{"Stand by", "Input 1", "1 2 3 4   Hour Use", "2 4 . 5 deg C"} << 0;
+    row("a reply in pieces is read up to its CR")
+        << none << dev + QStringList{"send", "CR6"} << int(Peer::Trickle) << 0
+        << QByteArray("CR6\r") << QStringList{"0 2 4 . 0 deg C"} << 0;
+    row("an unknown word is sent; the projector decides")
+        << none << dev + QStringList{"send", "XYZ 1"} << sim << 0 << QByteArray("XYZ 1\r")
+        << QStringList{"X Y Z _ 1"} << 0;
+    row("a flood without CR ends at the time-out")
+        << none << dev + QStringList{"--timeout", "300", "send", "CR0"} << int(Peer::Flood) << 1
+        << QByteArray("CR0\r") << QStringList{} << 0;
+    row("stored port, baud and address")
+        << com7 + QStringList{"StartUP/BaudRate=96", "StartUP/ADRESS=A001"}
+        << slow + QStringList{"send", "CR1"} << sim << 0 << QByteArray("A001CR1\r")
+        << QStringList{"Input 1"} << int(B9600);
+    row("options beat the stored choices")
+        << com7 + QStringList{"StartUP/BaudRate=96", "StartUP/ADRESS=A001"}
+        << slow + QStringList{"--address", "none", "--baud", "19200", "send", "CR1"} << sim << 0
+        << QByteArray("CR1\r") << QStringList{"Input 1"} << int(B19200);
+    row("a stored address outside the list is none")
+        << com7 + QStringList{"StartUP/ADRESS=A009"} << slow + QStringList{"send", "CR1"} << sim
+        << 0 << QByteArray("CR1\r") << QStringList{} << int(B19200);
+    row("the port number goes through the port map")
+        << QStringList{"Ports/COM12=LINE"} << slow + QStringList{"--port", "12", "send", "C01"}
+        << sim << 0 << QByteArray("C01\r") << QStringList{} << 0;
+
+    const struct {
+        const char *name;
+        QStringList args;
+        const char *message;
+    } usage[] = {
+        {"empty command", {"send", "C00", ""}, "empty"},
+        {"carriage return inside", {"send", "C00\rC01"}, "carriage return"},
+        {"line feed inside", {"send", "C0\n0"}, "printable"},
+        {"byte above 0x7E", {"send", QString::fromLatin1("C0\xe9")}, "printable"},
+        {"address outside the list", {"--address", "005", "send", "C00"}, "--address"},
+        {"baud 4800", {"--baud", "4800", "send", "C00"}, "--baud"},
+        {"port 16", {"--port", "16", "send", "C00"}, "--port"},
+        {"port not a number", {"--port", "one", "send", "C00"}, "--port"},
+        {"port and device", {"--port", "1", "--device", "LINE", "send", "C00"}, "not both"},
+        {"time-out 0", {"--timeout", "0", "send", "C00"}, "--timeout"},
+        {"no command", {"send"}, "at least one"},
+        {"unknown action", {"power", "off"}, "unknown action"},
+        {"unknown option", {"--speed", "9600", "send", "C00"}, "speed"},
+    };
+    for (const auto &u : usage)
+        row(u.name) << com7 << u.args << sim << 2 << QByteArray() << QStringList{u.message} << 0;
+
+    const QString absent = QStringLiteral("/nonexistent/ttyX");
+    row("locked port")
+        << none << dev + QStringList{"send", "C00"} << int(Peer::Locked) << 3 << QByteArray()
+        << QStringList{PortReason::detail(MSComm::OpenFailure::InUse, 0, "LINE", {}, {})} << 0;
+    row("absent device")
+        << none << QStringList{"--device", absent, "send", "C00"} << sim << 3 << QByteArray()
+        << QStringList{PortReason::detail(MSComm::OpenFailure::NoDevice, 0, absent, {}, {})} << 0;
+    row("mapped port without its device")
+        << QStringList{"Ports/COM9=" + absent} << QStringList{"--port", "9", "send", "C00"} << sim
+        << 3 << QByteArray()
+        << QStringList{"COM9 (" + absent + "): the device does not exist."} << 0;
+    row("no stored port")
+        << none << QStringList{"send", "C00"} << sim << 3 << QByteArray()
+        << QStringList{"0 is not a port number from 1 to 15.", "--port"} << 0;
+    row("the line hangs up")
+        << none << dev + QStringList{"send", "CR0", "CR1"} << int(Peer::HangUp) << 3
+        << QByteArray("CR0\r") << QStringList{"lost"} << 0;
+}
+
+void TstOrvactl::runs()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(QStringList, args);
+    QFETCH(int, peer);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, onLine);
+    QFETCH(QStringList, shown);
+    QFETCH(int, speed);
+
+    PtyLine line;
+    QVERIFY(line.isValid());
+    const auto withLine = [&](QString s) { return s.replace("LINE", line.slavePath()); };
+    QList<std::pair<QString, QString>> keys;
+    for (const QString &entry : stored)
+        keys.append({entry.section('=', 0, 0), withLine(entry.section('=', 1))});
+    TestEnv::seed(keys);
+    const QByteArray settingsBefore = fileBytes(TestEnv::settingsFile());
+    for (QString &arg : args)
+        arg = withLine(arg);
+
+    const Run r = run(line, args, Peer(peer));
+    QVERIFY2(r.exitCode == exitCode, qPrintable(QString("exit %1\n%2%3")
+                                                    .arg(r.exitCode)
+                                                    .arg(r.out, r.err)));
+    QCOMPARE(r.line, onLine);
+    const QString text = exitCode >= 2 ? r.err : r.out;
+    for (const QString &part : shown)
+        QVERIFY2(text.contains(withLine(part)), qPrintable(text));
+    if (speed)
+        QCOMPARE(r.speed, speed_t(speed));
+    // Only the window stores choices.
+    QCOMPARE(fileBytes(TestEnv::settingsFile()), settingsBefore);
+}
+
+void TstOrvactl::jsonParses()
+{
+    PtyLine line;
+    TestEnv::seed({});
+    const Run r = run(line,
+                      {"--device", line.slavePath(), "--json", "--timeout", "2000", "send", "C00",
+                       "CR0", "A002CR0"},
+                      Peer::Sim);
+    QCOMPARE(r.exitCode, 1);
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QList<QJsonObject> objects;
+    for (const QString &text : lines) {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+        QVERIFY2(doc.isObject(), qPrintable(error.errorString() + ": " + text));
+        objects.append(doc.object());
+    }
+    QCOMPARE(objects[0]["sent"].toString(), "C00\r");
+    QCOMPARE(objects[0]["received"].toString(), "\x06");
+    QVERIFY(objects[0]["status"].isNull());
+    QCOMPARE(objects[1]["receivedText"].toString(), " 0 0  [CR] ");
+    QCOMPARE(objects[1]["status"].toString(), "Power ON");
+    QCOMPARE(objects[1]["timedOut"].toBool(), false);
+    QCOMPARE(objects[2]["received"].toString(), "");
+    QCOMPARE(objects[2]["timedOut"].toBool(), true);
+}
+
+void TstOrvactl::list_data()
+{
+    // Commands found; "!" in front: not found. |count| -1: not checked.
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<int>("count");
+    QTest::newRow("everything")
+        << QStringList{} << QStringList{"C00", "CR STATUS"} << 45 + 362 + 99;
+    QTest::newRow("every word must match")
+        << QStringList{"lamp", "MODE"} << QStringList{"CF LAMPMODE FULL", "CR LAMPMODE", "!C00"}
+        << -1;
+    QTest::newRow("rows under a heading are found by it")
+        << QStringList{"contrast"} << QStringList{"CF CONT DN", "CF CONT 0%%", "!CF BRIGHT UP"}
+        << -1;
+}
+
+void TstOrvactl::list()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, commands);
+    QFETCH(int, count);
+    PtyLine line;
+    const Run r = run(line, QStringList{"--json", "list"} + words, Peer::Silent);
+    QCOMPARE(r.exitCode, 0);
+    QStringList listed;
+    for (const QString &text : r.out.split('\n', Qt::SkipEmptyParts))
+        listed.append(QJsonDocument::fromJson(text.toUtf8())["command"].toString());
+    for (const QString &c : commands)
+        QVERIFY2(listed.contains(c.mid(c.startsWith('!'))) != c.startsWith('!'), qPrintable(c));
+    if (count >= 0)
+        QCOMPARE(listed.size(), count);
+}
+
+void TstOrvactl::noWindowLibraries()
+{
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(ORVACTL)});
+    QVERIFY(ldd.waitForFinished());
+    const QString libs = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    QVERIFY2(libs.contains("libQt6Core"), qPrintable(libs));
+    QVERIFY2(!libs.contains("libQt6Widgets"), qPrintable(libs));
+    QVERIFY2(!libs.contains("libQt6Gui"), qPrintable(libs));
+}
+
+QTEST_GUILESS_MAIN(TstOrvactl)
+#include "tst_orvactl.moc"
