@@ -110,6 +110,7 @@ void Form3::buildControls()
         }
         case Kind::Hint: {
             auto *label = new QLabel(text, this);
+            label->setTextFormat(Qt::PlainText);
             QPalette pal = label->palette();
             pal.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
             label->setPalette(pal);
@@ -162,10 +163,13 @@ void Form3::buildControls()
     for (QComboBox *list : {Combo1, Combo2, Combo3})
         list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0));
 
+    // The first control in the tab order (the lowest number, not the first
+    // row of the table) has the focus when the console opens.
+    const auto first = std::min_element(tabOrder.begin(), tabOrder.end(),
+                                        [](const auto &a, const auto &b) { return a.first < b.first; });
+    QWidget *firstStop = first->second;
     Layout::setTabOrder(tabOrder);
-    // The first control in the tab order has the focus when the console
-    // opens.
-    tabOrder.front().second->setFocus();
+    firstStop->setFocus();
 }
 
 void Form3::Form_Load()

@@ -2,8 +2,13 @@
 
 #include "settingsstore.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 MSComm::MSComm(QObject *parent)
     : QObject(parent)
@@ -96,6 +101,16 @@ bool MSComm::parseSettings(const QString &text, LineSettings *out)
     return true;
 }
 
+bool MSComm::mayOpen(const QString &device)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return true;
+#else
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+#endif
+}
+
 void MSComm::fail(OpenFailure failure, const QString &text)
 {
     m_openFailure = failure;
@@ -137,7 +152,11 @@ bool MSComm::setPortOpen(bool open)
         if (error == QSerialPort::DeviceNotFoundError) {
             fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
         } else if (error == QSerialPort::PermissionError) {
-            if (detail.contains(QLatin1String("lock"), Qt::CaseInsensitive))
+            // The serial library reports a lock file held by another program,
+            // and a device another program opened for exclusive access
+            // (EBUSY), as a permission error too. Only a device this user
+            // may not open is a matter of permissions.
+            if (mayOpen(device))
                 fail(OpenFailure::InUse, tr("%1 is in use by another program.").arg(device));
             else
                 fail(OpenFailure::PermissionDenied,
@@ -159,6 +178,7 @@ bool MSComm::setPortOpen(bool open)
         return false;
     }
     m_commEvent = 0;
+    emit opened();
     return true;
 }
 

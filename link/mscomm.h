@@ -83,8 +83,12 @@ public:
 signals:
     void OnComm();
     void linkLost(const QString &reason);
+    // PortOpen = true succeeded.
+    void opened();
 
 private:
+    // Whether this user may read and write |device| at all.
+    static bool mayOpen(const QString &device);
     void handleReadyRead();
     void handleError(QSerialPort::SerialPortError error);
     void fail(OpenFailure failure, const QString &text);

@@ -115,6 +115,53 @@ void Form1::connectButtons()
             &Form1::Command33_Click);
     connect(button(QStringLiteral("Command74")), &QPushButton::clicked, this,
             &Form1::Command74_Click);
+    connect(&MSComm1, &MSComm::linkLost, this, &Form1::markLinkLost);
+    connect(&MSComm1, &MSComm::opened, this, &Form1::clearLinkLostMark);
+}
+
+void Form1::markLinkLost(const QString &reason)
+{
+    // Nothing reaches the projector any more: a held arrow stops repeating.
+    if (engine.holdGuard() != 0)
+        m_holdButtons->mouseUp();
+    QPushButton *com = button(QStringLiteral("Command33"));
+    if (!m_linkLostMarked) {
+        m_comStyle = com->styleSheet();
+        m_comToolTip = com->toolTip();
+        m_linkLostMarked = true;
+    }
+    const QString device = MSComm1.device().isEmpty() ? MSComm::deviceForPort(MSComm1.commPort())
+                                                      : MSComm1.device();
+    const QString text =
+        tr("The link to the projector was lost (COM%1, %2): %3.\n"
+           "Nothing is sent until the port is open again: press COM, then OK.")
+            .arg(MSComm1.commPort())
+            .arg(device, reason.isEmpty() ? tr("the line failed") : reason);
+    // Shown as written: the device name comes from the user's settings.
+    com->setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
+    com->setStyleSheet(Layout::buttonStyleSheet(Layout::colour(Layout::Colour::Off, false)));
+    // The "COM" button stands in the monitor area: show it at once.
+    if (m_outerHeight < 7000)
+        setOuterHeightTwips(FullHeight);
+}
+
+void Form1::clearLinkLostMark()
+{
+    if (!m_linkLostMarked)
+        return;
+    m_linkLostMarked = false;
+    QPushButton *com = button(QStringLiteral("Command33"));
+    com->setStyleSheet(m_comStyle);
+    com->setToolTip(m_comToolTip);
+}
+
+void Form1::stopExchanges()
+{
+    if (engine.holdGuard() != 0)
+        m_holdButtons->mouseUp();
+    engine.Timer1.stop();
+    engine.Timer2.stop();
+    engine.Timer4.stop();
 }
 
 void Form1::commandClick(const char *commandWord)
@@ -241,7 +288,7 @@ void Form1::Form_Load()
     MSComm1.setCommPort(ComPortNo);
 
     if (!MSComm1.setPortOpen(true)) {
-        showPortDialogModal();
+        showPortDialogModal(Form2::openFailureReason(MSComm1, ComPortNo));
         return;
     }
     engine.Timer2.setInterval(1000);
@@ -284,9 +331,9 @@ void Form1::placeOnScreen()
     move(left, top);
 }
 
-void Form1::showPortDialogModal()
+void Form1::showPortDialogModal(const QString &reason)
 {
-    Form2::showModal(*this);
+    Form2::showModal(*this, reason);
 }
 
 void Form1::Command33_Click()
@@ -309,6 +356,9 @@ void Form1::Form_QueryUnload()
 void Form1::closeEvent(QCloseEvent *event)
 {
     Form_QueryUnload();
+    // A hold or a reply in progress ends with the window: no timer keeps
+    // ticking for a window that is gone.
+    stopExchanges();
     // The port dialog and the console belong to this window and end with it.
     for (QWidget *window : {portDialog.data(), console.data()}) {
         if (window)

@@ -73,8 +73,9 @@ public:
     void setStatusText(const QString &text) override;
     void setLegendVisible(Render::Legend legend, bool visible) override;
 
-    // Shows the port dialog modally (start-up's fallback).
-    void showPortDialogModal();
+    // Shows the port dialog modally (start-up's fallback), with |reason|
+    // (why the stored port could not be opened) when there is one.
+    void showPortDialogModal(const QString &reason = QString());
 
     // "COM": the port dialog without modality.
     void Command33_Click();
@@ -121,10 +122,20 @@ private:
     void connectButtons();
     void placeOnScreen();
     void selectStoredAddress(const QString &prefix);
+    // A lost link ends a running hold and marks the "COM" button (colour
+    // and tooltip with the reason); the mark goes when the port opens again.
+    void markLinkLost(const QString &reason);
+    void clearLinkLostMark();
+    // Ends a running hold and stops the exchange timers.
+    void stopExchanges();
 
     int m_outerHeight = CompactHeight;
     QHash<QString, QWidget *> m_controls;
     HoldButtons *m_holdButtons = nullptr;
+    // The "COM" button's look before a lost link marked it.
+    bool m_linkLostMarked = false;
+    QString m_comStyle;
+    QString m_comToolTip;
     // The key press being previewed: one that the focused control leaves
     // unhandled travels on to the control's parents and must not be
     // previewed again on its way.

@@ -309,6 +309,9 @@ QWidget *make(const Control &c, QWidget *parent)
     }
     case Kind::Label: {
         auto *l = new QLabel(QString::fromLatin1(c.caption), parent);
+        // The displays show what came off the line exactly as rendered: a
+        // reply such as "<b>" is text, never markup.
+        l->setTextFormat(Qt::PlainText);
         l->setAlignment(alignment(c.align));
         // Text starts at the border, also on framed labels (where Qt would
         // otherwise indent it by half an "x" from the top and the side).
@@ -369,6 +372,11 @@ void buildTable(std::span<const Control> table, QWidget *container,
 QRect toPixels(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
+}
+
+QString buttonStyleSheet(const QColor &back)
+{
+    return buttonStyle(back);
 }
 
 QColor colour(Colour c, bool text)

@@ -64,6 +64,8 @@ enum class Colour : quint8 {
     Red,               // #FF0000
 };
 QColor colour(Colour c, bool text);
+// The style sheet of a button drawn in the graphical style with |back|.
+QString buttonStyleSheet(const QColor &back);
 
 enum Look : quint8 {
     Plain = 0,

@@ -154,9 +154,15 @@ void Form2::buildControls()
         case Kind::Label:
             w = new QLabel(caption, parent);
             break;
-        case Kind::Button:
-            w = new QPushButton(caption, parent);
+        case Kind::Button: {
+            // No default button: Return in the number box must not press OK
+            // (it would open the port and store the settings unasked).
+            auto *button = new QPushButton(caption, parent);
+            button->setAutoDefault(false);
+            button->setDefault(false);
+            w = button;
             break;
+        }
         }
         w->setObjectName(QString::fromLatin1(c.name));
         w->setGeometry(Layout::px(c.left), Layout::px(c.top), Layout::px(c.width), Layout::px(c.height));
@@ -303,9 +309,34 @@ QString Form2::openPort()
     port.setCommPort(number);
     if (port.setPortOpen(true))
         return QString();
+    return openFailureReason(port, number);
+}
+
+QString Form2::openFailureReason(const MSComm &port, int number)
+{
     const QString device = MSComm::deviceForPort(number);
     return failureDetail(port.openFailure(), number, device, QFileInfo(device).group(),
                          port.openFailureText());
+}
+
+void Form2::showOpenFailureNote(const QString &reason)
+{
+    // Below the dialog's own controls, which keep their places; the dialog
+    // grows by the note's height.
+    openFailureNote = new QLabel(this);
+    openFailureNote->setObjectName(QStringLiteral("openFailureNote"));
+    openFailureNote->setTextFormat(Qt::PlainText);
+    openFailureNote->setWordWrap(true);
+    QPalette red = openFailureNote->palette();
+    red.setColor(QPalette::WindowText, Layout::colour(Layout::Colour::DarkRed, true));
+    openFailureNote->setPalette(red);
+    openFailureNote->setText(tr("The stored port could not be opened. %1").arg(reason));
+    const int margin = Layout::px(120);
+    const int width = Layout::px(ClientWidth) - 2 * margin;
+    const int height = openFailureNote->heightForWidth(width);
+    const int top = Layout::px(ClientHeight);
+    openFailureNote->setGeometry(margin, top, width, height);
+    setFixedSize(Layout::px(ClientWidth), top + height + margin);
 }
 
 void Form2::Command1_Click()
@@ -365,6 +396,8 @@ void Form2::showFailure(const QString &detail)
                                                 QStringLiteral("Retry Comport"),
                                                 QMessageBox::Ok, owner);
     box->setInformativeText(detail);
+    // The detail names devices from the user's settings: shown as written.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->exec();
 }
@@ -400,11 +433,13 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void Form2::showModal(Form1 &main)
+void Form2::showModal(Form1 &main, const QString &reason)
 {
     if (main.portDialog)
         main.portDialog->close();
     auto *dialog = new Form2(main);
+    if (!reason.isEmpty())
+        dialog->showOpenFailureNote(reason);
     main.portDialog = dialog;
     dialog->exec(); // deletes it when it closes
 }

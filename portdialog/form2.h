@@ -26,8 +26,10 @@ public:
 
     ~Form2() override;
 
-    // Start-up's fallback: shown modally; returns when it is gone.
-    static void showModal(Form1 &main);
+    // Start-up's fallback: shown modally; returns when it is gone. A
+    // |reason| (why the stored port could not be opened) shows in a note
+    // below the controls from the moment the dialog opens.
+    static void showModal(Form1 &main, const QString &reason = QString());
     // The main window's "COM" button: closes the port, keeps copies of the
     // port values for Cancel and shows the dialog without modality (or
     // brings the open one forward).
@@ -38,6 +40,8 @@ public:
     // |otherText| is used for failures without a text of their own.
     static QString failureDetail(MSComm::OpenFailure failure, int port, const QString &device,
                                  const QString &group, const QString &otherText);
+    // Why |port| failed to open port number |number|, as failureDetail says it.
+    static QString openFailureReason(const MSComm &port, int number);
     // Tooltip text for port number |port|: its device and whether it exists.
     static QString portToolTip(int port);
 
@@ -62,6 +66,8 @@ public:
     QLabel *Label1 = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
+    // Start-up's reason, under the controls; nullptr when there is none.
+    QLabel *openFailureNote = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -73,6 +79,7 @@ private:
     explicit Form2(Form1 &main);
 
     void buildControls();
+    void showOpenFailureNote(const QString &reason);
     // Selects |option| as the operator would: its handler runs even when it
     // is already selected.
     void choose(QRadioButton *option);

@@ -128,6 +128,8 @@ void TstConsole::opensAtFirstBasicRow()
     QVERIFY(console->Label2->isVisible());
     QVERIFY(!console->Label1->isVisible());
     QCOMPARE(console->Label2->palette().color(QPalette::WindowText), QColor(Qt::red));
+    // The first tab stop holds the keyboard focus.
+    QCOMPARE(console->focusWidget(), console->Combo1);
 
     QVERIFY(m_form->statusFrame->isHidden());
     checkIntervals(7000, 7500);
@@ -309,6 +311,7 @@ void TstConsole::sendText_data()
     QTest::newRow("rest after first [") << "C00[CR]C01[CR]" << true << QByteArray("C00\r");
     QTest::newRow("blanks and case kept") << " cr0 [x" << true << QByteArray(" cr0 \r");
     QTest::newRow("placeholders left") << "CF CONT 0%%[CR]" << true << QByteArray("CF CONT 0%%\r");
+    QTest::newRow("markup") << "<br>Y" << true << QByteArray("<br>Y\r");
     QTest::newRow("tab pasted") << "CF\tX[CR]" << false << QByteArray("CF\tX\r");
     // Beyond ASCII: a Latin-1 character goes as its byte, anything else as
     // one '?' per character.
@@ -339,6 +342,7 @@ void TstConsole::sendText()
     click(console->Command1);
     QCOMPARE(m_line->read(line.size()), line);
     QVERIFY(!m_form->Label11->text().isEmpty()); // the sent-text display shows it
+    QVERIFY(TestEnv::showsTextAsWritten(m_form->Label11));
 }
 
 void TstConsole::sendThreeTimesOnePrefixEach()

@@ -79,6 +79,8 @@ private slots:
     void statusReplyDecoded();
     void undecodedRepliesOnlyShown_data();
     void undecodedRepliesOnlyShown();
+    void repliesShownAsText_data();
+    void repliesShownAsText();
 
     void holdRepeats_data();
     void holdRepeats();
@@ -252,6 +254,31 @@ void TstPanelButtons::undecodedRepliesOnlyShown()
     m_line->write("00\r");
     QTRY_COMPARE(m_form->Label12->text(), QStringLiteral(" 0 0  [CR] "));
     QCOMPARE(m_form->Label25->text(), QStringLiteral(" Power ON"));
+}
+
+void TstPanelButtons::repliesShownAsText_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("STATUS") << "Command44" << QByteArray("<b>12</b>\r");
+    // Decoded: the status line takes characters of the reply.
+    QTest::newRow("LAMP TIME") << "Command46" << QByteArray("<b>12\r");
+    QTest::newRow("TEMP") << "Command54" << QByteArray("<i>1</i><u>2</u>3\r");
+}
+
+// A reply that looks like markup is shown as the characters it is, in every
+// display.
+void TstPanelButtons::repliesShownAsText()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, reply);
+    QVERIFY(start());
+    QTest::mouseClick(m_form->findChild<QPushButton *>(button), Qt::LeftButton);
+    QCOMPARE(m_line->read(4).size(), 4);
+    m_line->write(reply);
+    QTRY_COMPARE(m_form->Label12->text(), Render::render(QString::fromLatin1(reply)));
+    for (QLabel *display : {m_form->Label11, m_form->Label12, m_form->Label25})
+        QVERIFY2(TestEnv::showsTextAsWritten(display), qPrintable(display->objectName()));
 }
 
 void TstPanelButtons::holdRepeats_data()

@@ -65,6 +65,8 @@ private slots:
     void cancelWithoutPreviousPortClosesOpenPort();
     void closing_data();
     void closing();
+    void returnDoesNothing_data();
+    void returnDoesNothing();
     void tooltips();
 
 private:
@@ -143,6 +145,7 @@ void TstPortDialog::firstStart()
         QCOMPARE(main.BaudCode, quint8(192));
         QCOMPARE(d->focusWidget(), d->Text1);
         QCOMPARE(d->Text1->selectedText(), QStringLiteral("0"));
+        QVERIFY(!d->openFailureNote); // nothing was stored: nothing failed
         d->Command1->click();
         QVERIFY(d->isVisible());
     });
@@ -425,6 +428,35 @@ void TstPortDialog::closing()
     QVERIFY(!main.MSComm1.portOpen());
     QCOMPARE(main.ComPortNo, qint16(4));
     QCOMPARE(main.BaudCode, quint8(96));
+    QCOMPARE(stored("ComPort"), QStringLiteral("<absent>"));
+}
+
+// The dialog has no default button: Return or Enter, wherever the focus
+// is, neither opens the port nor stores anything.
+void TstPortDialog::returnDoesNothing_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::newRow("number box, Return") << "Text1" << int(Qt::Key_Return);
+    QTest::newRow("number box, Enter") << "Text1" << int(Qt::Key_Enter);
+    QTest::newRow("COM3 option, Return") << "Option5" << int(Qt::Key_Return);
+    QTest::newRow("Cancel, Return") << "Command2" << int(Qt::Key_Return);
+}
+
+void TstPortDialog::returnDoesNothing()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    Form1 main;
+    Form2 *d = com(main);
+    type(d, QStringLiteral("3")); // COM3: OK would open it
+    QWidget *target = d->findChild<QWidget *>(focus);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key));
+    QTest::qWait(20);
+    QVERIFY(d->isVisible());
+    QVERIFY(m_boxes.isEmpty());
+    QVERIFY(!main.MSComm1.portOpen());
     QCOMPARE(stored("ComPort"), QStringLiteral("<absent>"));
 }
 

@@ -34,40 +34,42 @@ void TstStartup::outcomes_data()
     QTest::addColumn<QString>("settings"); // what the port was given, "" when not reached
     QTest::addColumn<QString>("prefix");
     QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("note"); // the dialog's reason as it opens, "" for none
 
     // COM3 is the test's line; COM7 names a device that does not exist.
     const Keys base = {{"Ports/COM7", "/nonexistent/tty"}};
     auto with = [&](Keys more) { return base + more; };
 
-    QTest::newRow("empty store") << base << false << 0 << "" << "" << "Option1";
+    QTest::newRow("empty store") << base << false << 0 << "" << "" << "Option1" << "";
     QTest::newRow("port 3, 9600, A003")
         << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", "A003"}})
-        << true << 3 << "9600,N,8,1" << "A003" << "Option5";
+        << true << 3 << "9600,N,8,1" << "A003" << "Option5" << "";
     QTest::newRow("192 and ALL") << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "192"},
                                           {"StartUP/ADRESS", "AFFF"}})
-                                 << true << 3 << "19200,N,8,1" << "AFFF" << "Option2";
+                                 << true << 3 << "19200,N,8,1" << "AFFF" << "Option2" << "";
     QTest::newRow("absent baud and address")
-        << with({{"StartUP/ComPort", "3"}}) << true << 3 << "19200,N,8,1" << "" << "Option1";
+        << with({{"StartUP/ComPort", "3"}}) << true << 3 << "19200,N,8,1" << "" << "Option1" << "";
     QTest::newRow("lower-case address is none")
         << with({{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "a003"}}) << true << 3
-        << "19200,N,8,1" << "" << "Option1";
+        << "19200,N,8,1" << "" << "Option1" << "";
     QTest::newRow("port 15 accepted") << with({{"StartUP/ComPort", "15"}}) << true << 15
-                                      << "19200,N,8,1" << "" << "Option1";
+                                      << "19200,N,8,1" << "" << "Option1" << "";
     QTest::newRow("port 16 refused")
         << with({{"StartUP/ComPort", "16"}, {"StartUP/ADRESS", "A001"}}) << false << 16 << ""
-        << "" << "Option1";
+        << "" << "Option1" << "";
     QTest::newRow("port 0 refused") << with({{"StartUP/ComPort", "0"}}) << false << 0 << "" << ""
-                                    << "Option1";
+                                    << "Option1" << "";
     QTest::newRow("port beyond 16 bits")
-        << with({{"StartUP/ComPort", "99999999999"}}) << false << 0 << "" << "" << "Option1";
+        << with({{"StartUP/ComPort", "99999999999"}}) << false << 0 << "" << "" << "Option1" << "";
     QTest::newRow("negative baud")
         << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "-5"}}) << true << 3
-        << "19200,N,8,1" << "" << "Option1";
+        << "19200,N,8,1" << "" << "Option1" << "";
     // The device is missing: baud and address are already in force when the
     // dialog comes.
     QTest::newRow("device missing")
         << with({{"StartUP/ComPort", "7"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", "A004"}})
-        << false << 7 << "9600,N,8,1" << "A004" << "Option6";
+        << false << 7 << "9600,N,8,1" << "A004" << "Option6"
+        << "COM7 (/nonexistent/tty): the device does not exist.";
 }
 
 void TstStartup::outcomes()
@@ -78,19 +80,26 @@ void TstStartup::outcomes()
     QFETCH(QString, settings);
     QFETCH(QString, prefix);
     QFETCH(QString, option);
+    QFETCH(QString, note);
 
     PtyLine line;
     TestEnv::seed(keys + Keys{{"Ports/COM3", line.slavePath()}, {"Ports/COM15", line.slavePath()}});
 
     bool dialogShown = false;
+    QString shownNote;
     if (!opened)
-        TestEnv::whenModal([&dialogShown](QWidget *dialog) {
+        TestEnv::whenModal([&](QWidget *dialog) {
             dialogShown = true;
+            auto *label = dialog->findChild<QLabel *>(QStringLiteral("openFailureNote"));
+            if (label && label->isVisible())
+                shownNote = label->text();
             dialog->close();
         });
     Form1 form;
     form.Form_Load();
     QCOMPARE(dialogShown, !opened);
+    QVERIFY2(note.isEmpty() ? shownNote.isEmpty() : shownNote.contains(note),
+             qPrintable(shownNote));
     QCOMPARE(form.MSComm1.portOpen(), opened);
     QCOMPARE(int(form.ComPortNo), port);
     QCOMPARE(form.outerHeightTwips(), int(Form1::CompactHeight));

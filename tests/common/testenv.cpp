@@ -1,6 +1,8 @@
 #include "testenv.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -63,6 +65,27 @@ void whenModal(std::function<void(QWidget *)> answer)
         }
     });
     poll->start();
+}
+
+bool showsTextAsWritten(const QLabel *label)
+{
+    QLabel plain;
+    plain.setTextFormat(Qt::PlainText);
+    plain.setText(label->text());
+    plain.setFont(label->font());
+    plain.setPalette(label->palette());
+    plain.setAutoFillBackground(label->autoFillBackground());
+    plain.setAlignment(label->alignment());
+    plain.setIndent(label->indent());
+    plain.setMargin(label->margin());
+    plain.setWordWrap(label->wordWrap());
+    plain.setFrameShape(label->frameShape());
+    plain.setFrameShadow(label->frameShadow());
+    plain.setLineWidth(label->lineWidth());
+    plain.setMidLineWidth(label->midLineWidth());
+    plain.setContentsMargins(label->contentsMargins());
+    plain.resize(label->size());
+    return plain.grab().toImage() == const_cast<QLabel *>(label)->grab().toImage();
 }
 
 } // namespace TestEnv

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
+
 #include <functional>
 
 // Points the settings store at a private, empty folder for the whole test
@@ -22,5 +24,10 @@ QString stored(const QString &sectionKey, const QString &absent = QStringLiteral
 // Answers the next modal dialog that opens: |answer| runs with it (closing
 // it, clicking a button...) once it is the active modal widget.
 void whenModal(std::function<void(QWidget *)> answer);
+
+// Whether |label| draws its text exactly as written, as a label with the
+// same look that takes its text as plain text would: no part of it read as
+// markup.
+bool showsTextAsWritten(const QLabel *label);
 
 } // namespace TestEnv

@@ -25,12 +25,13 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 pass() { echo "ok: $*"; }
 
-# A private X display.
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# A private X display: Xvfb picks a free number and writes it to fd 3 once
+# it accepts clients.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
-export DISPLAY="$display"
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
 
 # The line, mapped as COM3, and the program's settings.
 log="$work/line.log"
