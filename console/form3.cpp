@@ -157,6 +157,9 @@ void Form3::buildControls()
     Combo1->addItems(Catalogue::basicRows());
     Combo2->addItems(Catalogue::settingRows());
     Combo3->addItems(Catalogue::readRows());
+    Combo1->setAccessibleName(tr("Basic commands"));
+    Combo2->setAccessibleName(tr("Extended setting commands"));
+    Combo3->setAccessibleName(tr("Extended read commands"));
     // The open list is as wide as its longest row, so that no description
     // is cut off, even where the closed list is narrower.
     for (QComboBox *list : {Combo1, Combo2, Combo3})
