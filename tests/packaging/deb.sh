@@ -6,7 +6,7 @@
 #   - unpacked into a temporary root (dpkg -x), its orva answers --version
 #     without a display and its orva-sim runs;
 #   - the desktop entry's Exec and Icon name files of the package, the icon
-#     at every size in its own folder;
+#     at every size in its own folder, and its command opens a window;
 #   - every program has a manual page.
 # Usage: tests/packaging/deb.sh BUILD-DIR
 set -euo pipefail
@@ -61,6 +61,21 @@ for size in 16 32 48 64 128 256; do
   [ "$w x $h" = "$size x $size" ] || fail "$png is $w x $h"
 done
 pass "the desktop entry names /usr/bin/$program and the icon $icon at every size"
+
+# The menu entry's command opens a window: on a private X display (Xvfb picks
+# a free one), with no settings, the program comes up with its port dialog.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb ${started:-} 2>/dev/null || true; rm -rf "$work"' EXIT
+read -r number <"$work/displayfd"
+mkdir -p "$work/menu-config"
+DISPLAY=":$number" XDG_CONFIG_HOME="$work/menu-config" QT_QPA_PLATFORM=xcb \
+  PATH="$root/usr/bin:$PATH" $exec_line >/dev/null 2>&1 &
+started=$!
+DISPLAY=":$number" timeout 60 xdotool search --sync --onlyvisible --pid "$started" >/dev/null ||
+  fail "Exec=$exec_line opened no window"
+pass "Exec=$exec_line opens a window"
 
 metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
 grep -q "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "${metainfo[0]}" ||
