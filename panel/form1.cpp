@@ -123,7 +123,8 @@ void Form1::connectButtons()
     connect(button(QStringLiteral("Command74")), &QPushButton::clicked, this,
             &Form1::Command74_Click);
     button(QStringLiteral("Command33"))->setToolTip(tr("Port settings"));
-    button(QStringLiteral("Command74"))->setToolTip(tr("Command console: any command of the projector"));
+    button(QStringLiteral("Command74"))
+        ->setToolTip(tr("Command console: any command of the projector"));
 }
 
 void Form1::commandClick(const char *commandWord)

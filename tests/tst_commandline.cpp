@@ -28,7 +28,8 @@ void TstCommandLine::answers_data()
     QTest::newRow("-h") << QStringList{"-h"} << 0 << "Usage:" << "";
     QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "";
     QTest::newRow("-v") << QStringList{"-v"} << 0 << version << "";
-    QTest::newRow("unknown option") << QStringList{"--port=3"} << 2 << "" << "Unknown option 'port'";
+    QTest::newRow("unknown option") << QStringList{"--port=3"} << 2 << ""
+                                    << "Unknown option 'port'";
     QTest::newRow("unknown short option") << QStringList{"-x"} << 2 << "" << "Unknown option 'x'";
     QTest::newRow("toolkit option") << QStringList{"-platform", "xcb"} << 2 << ""
                                     << "Unknown option";

@@ -207,7 +207,8 @@ void TstPanelButtons::queryButtons()
     QTest::mouseClick(m_form->findChild<QPushButton *>(button), Qt::LeftButton);
     QCOMPARE(m_line->read(one.size()), one);
     QCOMPARE(sent(), QByteArray());
-    QCOMPARE(m_form->findChild<QPushButton *>(button)->toolTip(), QStringLiteral("Sends ") + command);
+    QCOMPARE(m_form->findChild<QPushButton *>(button)->toolTip(),
+             QStringLiteral("Sends ") + command);
 }
 
 void TstPanelButtons::statusReplyDecoded_data()
