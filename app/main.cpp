@@ -67,6 +67,9 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // Ties the window to the installed menu entry (its icon and name in the
+    // task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.orva"));
     Form1 window;
     window.Form_Load();
     window.show();
