@@ -158,6 +158,19 @@ void Form3::buildControls()
     Combo1->addItems(Catalogue::basicRows());
     Combo2->addItems(Catalogue::settingRows());
     Combo3->addItems(Catalogue::readRows());
+    // The lists' names. Where a list's accessible name is its chosen row (as
+    // on Linux), an assistive tool takes the name from the label that names
+    // the list, so each list gets one; it is never shown, as the window has
+    // no room for captions.
+    for (const auto &[list, name] : {std::pair{Combo1, tr("Basic commands")},
+                                     std::pair{Combo2, tr("Extended setting commands")},
+                                     std::pair{Combo3, tr("Extended read commands")}}) {
+        list->setAccessibleName(name);
+        auto *caption = new QLabel(name, this);
+        caption->setObjectName(list->objectName() + QStringLiteral("Caption"));
+        caption->setBuddy(list);
+        caption->hide();
+    }
     // The open list is as wide as its longest row, so that no description
     // is cut off, even where the closed list is narrower.
     for (QComboBox *list : {Combo1, Combo2, Combo3})

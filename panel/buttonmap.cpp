@@ -1,5 +1,9 @@
 #include "buttonmap.h"
 
+#include "engine.h"
+#include "layout.h"
+
+#include <QCoreApplication>
 #include <QLatin1StringView>
 
 namespace ButtonMap {
@@ -92,6 +96,17 @@ constexpr Entry kQueries[] = {
 
 static_assert(std::size(kPanel) == 42);
 
+// The groups that hold arrows, as a listener hears them.
+constexpr std::pair<const char *, const char *> kArrowGroups[] = {
+    {"FrameMenu", "Menu"},         {"FrameKeystone", "Keystone"}, {"FrameLensShift", "Lens shift"},
+    {"FrameZoom", "Zoom"},         {"FrameFocus", "Focus"},       {"FrameDZoom", "Digital zoom"},
+};
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ButtonMap", text);
+}
+
 } // namespace
 
 std::span<const Entry> panelButtons()
@@ -113,6 +128,49 @@ const Entry *find(QStringView name)
         }
     }
     return nullptr;
+}
+
+QString arrowName(const Entry &entry)
+{
+    const Layout::Control *control = Layout::find(QString::fromLatin1(entry.button));
+    if (entry.style != Style::Hold || !control || !control->parent)
+        return QString();
+    const char *group = nullptr;
+    for (const auto &[frame, words] : kArrowGroups) {
+        if (qstrcmp(frame, control->parent) == 0)
+            group = words;
+    }
+    const char *direction = nullptr;
+    switch (control->arrow) {
+    case Layout::Arrow::Up:
+        direction = "up";
+        break;
+    case Layout::Arrow::Down:
+        direction = "down";
+        break;
+    case Layout::Arrow::Left:
+        direction = "left";
+        break;
+    case Layout::Arrow::Right:
+        direction = "right";
+        break;
+    case Layout::Arrow::None:
+        break;
+    }
+    if (!group || !direction)
+        return QString();
+    return tr(group) + QLatin1Char(' ') + tr(direction);
+}
+
+QString toolTip(const Entry &entry)
+{
+    if (entry.style == Style::Hold) {
+        return tr("%1: sends %2, again every 100 ms while held")
+            .arg(arrowName(entry), TransactionEngine::holdCommand(entry.holdKind));
+    }
+    if (!entry.command)
+        return tr("Closes the window and ends the program");
+    return tr("Sends %1").arg(QLatin1StringView(entry.command));
 }
 
 } // namespace ButtonMap

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 #include <span>
@@ -29,5 +30,13 @@ std::span<const Entry> queryButtons();
 
 // The row of button |name| in either table, or nullptr.
 const Entry *find(QStringView name);
+
+// What an arrow does, after its group and the direction of its picture
+// ("Zoom up", "Keystone left"): its accessible name, as it has no caption.
+QString arrowName(const Entry &entry);
+
+// The tooltip of a button: the command it sends, and for an arrow also
+// what it does.
+QString toolTip(const Entry &entry);
 
 } // namespace ButtonMap

@@ -2,6 +2,7 @@
 
 #include "arrows.h"
 #include "buttonmap.h"
+#include "displayline.h"
 #include "form2.h"
 #include "form3.h"
 #include "layout.h"
@@ -65,6 +66,9 @@ void Form1::buildControls()
     Label19 = label("Label19");
     Label28 = label("Label28");
     Label27 = label("Label27");
+    DisplayLine::mark(Label11, tr("Sent"));
+    DisplayLine::mark(Label12, tr("Received"));
+    DisplayLine::mark(Label25, tr("Status"));
     statusFrame = qobject_cast<QFrame *>(m_controls.value(QStringLiteral("FrameStatus")));
 
     QRadioButton **options[] = {&Option1, &Option2, &Option3, &Option4, &Option5, &Option6};
@@ -99,6 +103,9 @@ void Form1::connectButtons()
         for (const ButtonMap::Entry &entry : table) {
             QPushButton *b = button(QString::fromLatin1(entry.button));
             Q_ASSERT(b);
+            b->setToolTip(ButtonMap::toolTip(entry));
+            if (entry.style == ButtonMap::Style::Hold)
+                b->setAccessibleName(ButtonMap::arrowName(entry));
             if (entry.style == ButtonMap::Style::Hold) {
                 m_holdButtons->attach(b, entry.holdKind);
             } else if (qstrcmp(entry.button, "Command23") == 0) {
@@ -117,6 +124,9 @@ void Form1::connectButtons()
             &Form1::Command74_Click);
     connect(&MSComm1, &MSComm::linkLost, this, &Form1::markLinkLost);
     connect(&MSComm1, &MSComm::opened, this, &Form1::clearLinkLostMark);
+    button(QStringLiteral("Command33"))->setToolTip(tr("Port settings"));
+    button(QStringLiteral("Command74"))
+        ->setToolTip(tr("Command console: any command of the projector"));
 }
 
 void Form1::markLinkLost(const QString &reason)
@@ -369,12 +379,12 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::setSentText(const QString &text)
 {
-    Label11->setText(text);
+    DisplayLine::show(Label11, text);
 }
 
 void Form1::setReceivedText(const QString &text)
 {
-    Label12->setText(text);
+    DisplayLine::show(Label12, text);
 }
 
 QString Form1::statusText() const
@@ -384,7 +394,7 @@ QString Form1::statusText() const
 
 void Form1::setStatusText(const QString &text)
 {
-    Label25->setText(text);
+    DisplayLine::show(Label25, text);
 }
 
 void Form1::setLegendVisible(Render::Legend legend, bool visible)

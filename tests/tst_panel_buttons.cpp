@@ -181,6 +181,8 @@ void TstPanelButtons::clickButtons()
     QCOMPARE(m_line->read(one.size()), one);
     QCOMPARE(sent(), QByteArray());
     QCOMPARE(m_form->engine.currentCommand, QString::fromLatin1(one));
+    // The tooltip names the command that went out.
+    QCOMPARE(b->toolTip(), QStringLiteral("Sends ") + command);
 }
 
 void TstPanelButtons::queryButtons_data()
@@ -207,6 +209,8 @@ void TstPanelButtons::queryButtons()
     QTest::mouseClick(m_form->findChild<QPushButton *>(button), Qt::LeftButton);
     QCOMPARE(m_line->read(one.size()), one);
     QCOMPARE(sent(), QByteArray());
+    QCOMPARE(m_form->findChild<QPushButton *>(button)->toolTip(),
+             QStringLiteral("Sends ") + command);
 }
 
 void TstPanelButtons::statusReplyDecoded_data()
@@ -313,6 +317,10 @@ void TstPanelButtons::holdRepeats()
     auto *arrow = m_form->findChild<QPushButton *>(button);
     QVERIFY(arrow);
     const QByteArray one = frame(address, command.toLatin1().constData());
+    // Named for what it does, with the command it repeats in the tooltip.
+    QVERIFY(!arrow->accessibleName().isEmpty());
+    QVERIFY(arrow->toolTip().startsWith(arrow->accessibleName() + QLatin1Char(':')));
+    QVERIFY(arrow->toolTip().contains(QLatin1Char(' ') + command + QLatin1Char(',')));
 
     QTest::mousePress(arrow, Qt::MouseButton(mouseButton));
     QCOMPARE(m_form->engine.holdKind(), kind);

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Packs the build tree into a Debian package with CPack and checks it:
+#   - lintian finds no error;
+#   - it declares the Qt libraries, the window system plugin and the font
+#     among its dependencies;
+#   - unpacked into a temporary root (dpkg -x), its orva answers --version
+#     without a display and its orva-sim runs;
+#   - the desktop entry's Exec and Icon name files of the package, the icon
+#     at every size in its own folder, and its command opens a window;
+#   - every program has a manual page.
+# Usage: tests/packaging/deb.sh BUILD-DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+pass() { echo "ok: $*"; }
+
+(cd "$build" && cpack -G DEB -B "$work/out" >/dev/null)
+deb="$(ls "$work"/out/orva_*.deb)"
+pass "packed $(basename "$deb")"
+
+report="$(lintian --fail-on error "$deb" 2>&1)" || { echo "$report"; fail "lintian reports errors"; }
+grep -v 'with root privileges' <<<"$report" || true
+pass "lintian: no error"
+
+depends="$(dpkg-deb -f "$deb" Depends)"
+for want in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins \
+  fonts-ipafont-gothic; do
+  [[ ", $depends," == *", $want "* || ", $depends," == *", $want,"* ]] ||
+    fail "Depends lacks $want: $depends"
+done
+pass "depends on $depends"
+
+root="$work/root"
+dpkg -x "$deb" "$root"
+version="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/orva" --version)" ||
+  fail "the installed orva --version failed"
+[[ "$version" =~ ^orva\ [0-9]+(\.[0-9]+)+$ ]] || fail "orva --version said '$version'"
+pass "the installed orva answers '$version' without a display"
+mkdir -p "$work/config"
+status=0
+XDG_CONFIG_HOME="$work/config" "$root/usr/bin/orva-sim" --wired || status=$?
+[ "$status" = 1 ] || fail "the installed orva-sim --wired ended with $status, want 1 (no port stored)"
+pass "the installed orva-sim runs"
+
+entries=("$root"/usr/share/applications/*.desktop)
+[ ${#entries[@]} = 1 ] && [ -f "${entries[0]}" ] || fail "want one desktop entry, found ${entries[*]}"
+entry="${entries[0]}"
+exec_line="$(sed -n 's/^Exec=//p' "$entry")"
+program="${exec_line%% *}"
+[ -x "$root/usr/bin/$program" ] || fail "Exec=$exec_line: no /usr/bin/$program in the package"
+icon="$(sed -n 's/^Icon=//p' "$entry")"
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "Icon=$icon: no scalable icon"
+for size in 16 32 48 64 128 256; do
+  png="$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
+  [ -f "$png" ] || fail "Icon=$icon: no $size pixel icon"
+  # Width and height from the PNG header.
+  read -r w h < <(od -An -tu1 -j16 -N8 "$png" |
+    awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')
+  [ "$w x $h" = "$size x $size" ] || fail "$png is $w x $h"
+done
+pass "the desktop entry names /usr/bin/$program and the icon $icon at every size"
+
+# The menu entry's command opens a window: on a private X display (Xvfb picks
+# a free one), with no settings, the program comes up with its port dialog.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb ${started:-} 2>/dev/null || true; rm -rf "$work"' EXIT
+read -r number <"$work/displayfd"
+mkdir -p "$work/menu-config"
+DISPLAY=":$number" XDG_CONFIG_HOME="$work/menu-config" QT_QPA_PLATFORM=xcb \
+  PATH="$root/usr/bin:$PATH" $exec_line >/dev/null 2>&1 &
+started=$!
+DISPLAY=":$number" timeout 60 xdotool search --sync --onlyvisible --pid "$started" >/dev/null ||
+  fail "Exec=$exec_line opened no window"
+pass "Exec=$exec_line opens a window"
+
+metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
+grep -q "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "${metainfo[0]}" ||
+  fail "the metadata does not launch $(basename "$entry")"
+pass "the metadata launches $(basename "$entry")"
+
+for bin in "$root"/usr/bin/*; do
+  [ -f "$root/usr/share/man/man1/$(basename "$bin").1.gz" ] || fail "no manual page for $(basename "$bin")"
+done
+pass "every program has a manual page"
+echo "all package checks passed"
