@@ -153,6 +153,7 @@ private slots:
     void dropClosesOnce();
     void failureReasons_data();
     void failureReasons();
+    void simulatorOnTcp();
 };
 
 void TstNetwork::panelThroughServer_data()
@@ -309,6 +310,27 @@ void TstNetwork::failureReasons()
     QCOMPARE(int(form.MSComm1.openFailure()), failure);
     QVERIFY(!form.MSComm1.portOpen());
     QCOMPARE(TestEnv::stored("StartUP/ComPort"), QStringLiteral("<absent>"));
+}
+
+// orva-sim --tcp stands in for a projector behind a raw server, reached
+// through a device named by the caller.
+void TstNetwork::simulatorOnTcp()
+{
+    QProcess sim;
+    sim.start(QStringLiteral(ORVA_SIM), {"--tcp", "0"});
+    QVERIFY(sim.waitForReadyRead(5000));
+    const QString address = QString::fromLatin1(sim.readLine()).trimmed();
+    QVERIFY2(address.startsWith("tcp://127.0.0.1:"), qPrintable(address));
+    MSComm port;
+    port.setDevice(address);
+    QVERIFY2(port.setPortOpen(true), qPrintable(port.openFailureText()));
+    QVERIFY(port.output("C00\rCR0\r"));
+    QString got;
+    QTRY_VERIFY((got += port.input()).size() >= 4);
+    QCOMPARE(got, QStringLiteral("\x06" "00\r"));
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
 }
 
 QTEST_MAIN(TstNetwork)
