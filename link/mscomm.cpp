@@ -11,6 +11,7 @@
 
 namespace {
 
+#ifndef Q_OS_WIN
 // USB adapters take port numbers from here upwards; COM1 and COM2 stay the
 // on-board ports.
 constexpr int kFirstUsbPort = 3;
@@ -23,6 +24,7 @@ QString portsEntry(int port)
                                QStringLiteral("COM%1").arg(port), QString())
         .trimmed();
 }
+#endif
 
 NetLine::Line netLine(const MSComm::LineSettings &s)
 {
