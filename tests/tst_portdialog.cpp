@@ -483,8 +483,6 @@ void TstPortDialog::tooltipsForAdaptersAndServers_data()
                                                        "<adapter line>", "present"};
     QTest::newRow("adapter gone") << "" << false << 5
                                   << QStringList{"COM5", "USB adapter", adapter, "not found"};
-    QTest::newRow("an entry wins over the adapter")
-        << "" << true << 3 << QStringList{"COM3", m_line->slavePath(), "(present)"};
     QTest::newRow("raw server") << "tcp://projector.lan:4001" << false << 9
                                 << QStringList{"COM9", "tcp://projector.lan:4001", "raw TCP"};
     QTest::newRow("Telnet server") << "rfc2217://10.0.0.7:2001" << false << 9
