@@ -2,6 +2,7 @@
 
 #include "settingsstore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -10,16 +11,69 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+
+namespace {
+
+#ifndef Q_OS_WIN
+// USB adapters take port numbers from here upwards; COM1 and COM2 stay the
+// on-board ports.
+constexpr int kFirstUsbPort = 3;
+constexpr int kLastMappedPort = 15;
+
+QString portsEntry(int port)
+{
+    return SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
+                               QString::fromLatin1(SettingsStore::kPorts),
+                               QStringLiteral("COM%1").arg(port), QString())
+        .trimmed();
+}
+#endif
+
+NetLine::Line netLine(const MSComm::LineSettings &s)
+{
+    NetLine::Line line;
+    line.baud = quint32(s.baud);
+    line.dataSize = quint8(s.dataBits);
+    switch (s.parity) {
+    case QSerialPort::OddParity:
+        line.parity = 2;
+        break;
+    case QSerialPort::EvenParity:
+        line.parity = 3;
+        break;
+    case QSerialPort::MarkParity:
+        line.parity = 4;
+        break;
+    case QSerialPort::SpaceParity:
+        line.parity = 5;
+        break;
+    default:
+        line.parity = 1;
+        break;
+    }
+    line.stopSize = s.stopBits == QSerialPort::TwoStop          ? 2
+                    : s.stopBits == QSerialPort::OneAndHalfStop ? 3
+                                                                : 1;
+    return line;
+}
+
+} // namespace
+
 MSComm::MSComm(QObject *parent)
     : QObject(parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::handleReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handleError);
+    connect(&m_net, &NetLine::readyRead, this, &MSComm::handleReadyRead);
+    connect(&m_net, &NetLine::lost, this, &MSComm::linkLost);
 }
 
 MSComm::~MSComm()
 {
     m_port.disconnect(this);
+    m_net.disconnect(this);
+    m_net.close();
     if (m_port.isOpen())
         m_port.close();
 }
@@ -27,6 +81,10 @@ MSComm::~MSComm()
 void MSComm::setSettings(const QString &settings)
 {
     m_settings = settings;
+    // A server's serial port takes new settings while the line is open.
+    LineSettings line;
+    if (m_net.isOpen() && parseSettings(settings, &line))
+        m_net.setLine(netLine(line));
 }
 
 void MSComm::setCommPort(int port)
@@ -36,7 +94,13 @@ void MSComm::setCommPort(int port)
 
 bool MSComm::portOpen() const
 {
-    return m_port.isOpen();
+    return m_port.isOpen() || m_net.isOpen();
+}
+
+QString MSComm::usbAdapterFolder()
+{
+    const QString folder = qEnvironmentVariable("ORVA_SERIAL_BY_ID");
+    return folder.isEmpty() ? QStringLiteral("/dev/serial/by-id") : folder;
 }
 
 QString MSComm::deviceForPort(int port)
@@ -46,13 +110,46 @@ QString MSComm::deviceForPort(int port)
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
-    const QString mapped = SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
-                                               QString::fromLatin1(SettingsStore::kPorts),
-                                               QStringLiteral("COM%1").arg(port), QString())
-                               .trimmed();
+    const QString mapped = portsEntry(port);
     if (!mapped.isEmpty())
         return mapped;
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    if (port < kFirstUsbPort || port > kLastMappedPort)
+        return fallback;
+
+    // Adapters already reached through an entry keep that number only.
+    QStringList entries(kLastMappedPort + 1);
+    QStringList named;
+    for (int n = 1; n <= kLastMappedPort; ++n) {
+        entries[n] = portsEntry(n);
+        if (!entries[n].isEmpty()) {
+            named << entries[n];
+            const QString target = QFileInfo(entries[n]).canonicalFilePath();
+            if (!target.isEmpty())
+                named << target;
+        }
+    }
+    const QDir folder(usbAdapterFolder());
+    QStringList adapters;
+    for (const QString &name :
+         folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted)) {
+        const QString path = folder.filePath(name);
+        const QString target = QFileInfo(path).canonicalFilePath();
+        if (!named.contains(path) && (target.isEmpty() || !named.contains(target)))
+            adapters << path;
+    }
+    // Plain code-unit order: the same names give the same numbers on every
+    // machine and locale.
+    std::sort(adapters.begin(), adapters.end());
+    int next = 0;
+    for (int n = kFirstUsbPort; n <= kLastMappedPort && next < adapters.size(); ++n) {
+        if (!entries[n].isEmpty())
+            continue;
+        if (n == port)
+            return adapters[next];
+        ++next;
+    }
+    return fallback;
 #endif
 }
 
@@ -122,9 +219,10 @@ bool MSComm::setPortOpen(bool open)
     if (!open) {
         if (m_port.isOpen())
             m_port.close();
+        m_net.close();
         return true;
     }
-    if (m_port.isOpen())
+    if (portOpen())
         return true;
 
     fail(OpenFailure::None, QString());
@@ -138,13 +236,19 @@ bool MSComm::setPortOpen(bool open)
         fail(OpenFailure::BadSettings, tr("The line settings \"%1\" cannot be used.").arg(m_settings));
         return false;
     }
+    if (NetLine::isAddress(device))
+        return openNetwork(device, line);
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device)) {
         fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
         return false;
     }
-#endif
+    // Through a link (a USB adapter's stable name) the device itself is
+    // opened, so that its lock file is the one other programs see.
+    m_port.setPortName(QFileInfo(device).canonicalFilePath());
+#else
     m_port.setPortName(device);
+#endif
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = m_port.error();
         const QString detail = m_port.errorString();
@@ -182,16 +286,60 @@ bool MSComm::setPortOpen(bool open)
     return true;
 }
 
+QString MSComm::entryName(const QString &device) const
+{
+    if (!m_device.isEmpty())
+        return tr("The address %1").arg(device);
+    return tr("The [Ports] entry COM%1=%2").arg(m_commPort).arg(device);
+}
+
+bool MSComm::openNetwork(const QString &device, const LineSettings &line)
+{
+    NetLine::Endpoint endpoint;
+    QString why;
+    if (!NetLine::parse(device, &endpoint, &why)) {
+        fail(OpenFailure::BadAddress, tr("%1 cannot be used: %2.").arg(entryName(device), why));
+        return false;
+    }
+    if (m_net.open(endpoint, netLine(line), networkOpenMs)) {
+        m_commEvent = 0;
+        return true;
+    }
+    const QString text = QStringLiteral("%1: %2.").arg(device, m_net.failureText());
+    switch (m_net.failure()) {
+    case NetLine::Failure::HostNotFound:
+        fail(OpenFailure::HostNotFound, text);
+        break;
+    case NetLine::Failure::Refused:
+        fail(OpenFailure::ConnectionRefused, text);
+        break;
+    case NetLine::Failure::NoAnswer:
+        fail(OpenFailure::NoAnswer, text);
+        break;
+    case NetLine::Failure::SettingsRefused:
+        fail(OpenFailure::SettingsRefused, text);
+        break;
+    default:
+        fail(OpenFailure::Other, text);
+        break;
+    }
+    return false;
+}
+
 bool MSComm::output(const QString &text)
 {
+    const QByteArray bytes = text.toLatin1();
+    if (m_net.isOpen())
+        return m_net.write(bytes);
     if (!m_port.isOpen())
         return false;
-    const QByteArray bytes = text.toLatin1();
     return m_port.write(bytes) == bytes.size();
 }
 
 QString MSComm::input()
 {
+    if (m_net.isOpen())
+        return QString::fromLatin1(m_net.readAll());
     if (!m_port.isOpen())
         return {};
     return QString::fromLatin1(m_port.readAll());
@@ -199,7 +347,7 @@ QString MSComm::input()
 
 void MSComm::handleReadyRead()
 {
-    if (m_port.bytesAvailable() <= 0)
+    if (m_port.bytesAvailable() <= 0 && m_net.bytesAvailable() <= 0)
         return;
     m_commEvent = comEvReceive;
     emit OnComm();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "netline.h"
+
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -8,6 +10,10 @@
 // settings text ("9600,N,8,1") and a port number (1 = COM1), opened and closed
 // by writing PortOpen. Each byte is one character (Latin-1) in both
 // directions. OnComm is raised whenever received characters wait to be read.
+//
+// The device may also be a serial device server on the network
+// ("tcp://host:port" or "rfc2217://host:port"); such a port opens, writes,
+// raises OnComm and closes like a local one.
 //
 // When the open line fails (the adapter is unplugged, the far end hangs up)
 // the port closes itself at once and reports linkLost; from then on it
@@ -28,6 +34,11 @@ public:
         PermissionDenied,
         InUse,         // held by another program
         BadSettings,   // the settings text cannot be applied
+        BadAddress,    // a network address that cannot be read
+        HostNotFound,
+        ConnectionRefused,
+        NoAnswer,      // the server did not answer in time
+        SettingsRefused, // the server refused the line settings
         Other,
     };
 
@@ -62,10 +73,20 @@ public:
     OpenFailure openFailure() const { return m_openFailure; }
     QString openFailureText() const { return m_openFailureText; }
 
-    // The device that port number |port| stands for. On Windows "COMn";
-    // elsewhere the "COMn" entry of the [Ports] settings section, or
-    // /dev/ttyS<n-1> without one. Empty for numbers below 1.
+    // How long opening a network port may take.
+    static constexpr int networkOpenMs = 2000;
+
+    // The device that port number |port| stands for. On Windows "COMn".
+    // Elsewhere the "COMn" entry of the [Ports] settings section when there
+    // is one; otherwise USB adapters (the links in usbAdapterFolder(), in
+    // name order, leaving out those a [Ports] entry already names) take
+    // COM3 upwards, skipping numbers that have an entry; any other number
+    // is /dev/ttyS<n-1>. Empty for numbers below 1.
     static QString deviceForPort(int port);
+
+    // The folder of stable USB adapter names: $ORVA_SERIAL_BY_ID when set,
+    // else /dev/serial/by-id.
+    static QString usbAdapterFolder();
 
     // The settings text for a baud code: "9600,N,8,1" for 96, otherwise
     // "19200,N,8,1".
@@ -90,10 +111,13 @@ private:
     // Whether this user may read and write |device| at all.
     static bool mayOpen(const QString &device);
     void handleReadyRead();
+    bool openNetwork(const QString &device, const LineSettings &line);
+    QString entryName(const QString &device) const;
     void handleError(QSerialPort::SerialPortError error);
     void fail(OpenFailure failure, const QString &text);
 
     QSerialPort m_port{this};
+    NetLine m_net{this};
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_commPort = 1;
     QString m_device;

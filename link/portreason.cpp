@@ -45,7 +45,16 @@ QString detail(MSComm::OpenFailure failure, int port, const QString &device,
 #endif
     case MSComm::OpenFailure::InUse:
         return tr("%1 is in use by another program.").arg(where);
+    case MSComm::OpenFailure::HostNotFound:
+        return tr("%1: host not found.").arg(where);
+    case MSComm::OpenFailure::ConnectionRefused:
+        return tr("%1: connection refused.").arg(where);
+    case MSComm::OpenFailure::NoAnswer:
+        return tr("%1: no answer within %2 seconds.").arg(where).arg(MSComm::networkOpenMs / 1000);
+    case MSComm::OpenFailure::SettingsRefused:
+        return tr("%1: the server refused the line settings.").arg(where);
     case MSComm::OpenFailure::None:
+    case MSComm::OpenFailure::BadAddress:
     case MSComm::OpenFailure::BadSettings:
     case MSComm::OpenFailure::Other:
         break;

@@ -5,6 +5,7 @@
 #include "portreason.h"
 #include "settingsstore.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -411,8 +412,29 @@ QString Form2::failureDetail(MSComm::OpenFailure failure, int port, const QStrin
 QString Form2::portToolTip(int port)
 {
     const QString device = MSComm::deviceForPort(port);
-    return deviceExists(device) ? tr("COM%1: %2 (present)").arg(port).arg(device)
-                                : tr("COM%1: %2 (not found)").arg(port).arg(device);
+    if (NetLine::isAddress(device)) {
+        NetLine::Endpoint endpoint;
+        QString why;
+        if (!NetLine::parse(device, &endpoint, &why))
+            return tr("COM%1: %2 (unusable: %3)").arg(port).arg(device, why);
+        // Whether a server answers shows only when the port opens.
+        return endpoint.telnet
+                   ? tr("COM%1: %2 (network, Telnet with line settings; checked when opened)")
+                         .arg(port)
+                         .arg(device)
+                   : tr("COM%1: %2 (network, raw TCP; checked when opened)").arg(port).arg(device);
+    }
+    const bool present = deviceExists(device);
+#ifndef Q_OS_WIN
+    const QFileInfo info(device);
+    if (info.absolutePath() == QDir(MSComm::usbAdapterFolder()).absolutePath()) {
+        const QString target = info.canonicalFilePath();
+        return present ? tr("COM%1: USB adapter %2 (%3, present)").arg(port).arg(info.fileName(), target)
+                       : tr("COM%1: USB adapter %2 (not found)").arg(port).arg(info.fileName());
+    }
+#endif
+    return present ? tr("COM%1: %2 (present)").arg(port).arg(device)
+                   : tr("COM%1: %2 (not found)").arg(port).arg(device);
 }
 
 bool Form2::eventFilter(QObject *watched, QEvent *event)

@@ -1,21 +1,26 @@
-// orva-sim: a projector on a pseudo-terminal, for running ORVA without one.
-//
-//   orva-sim [--link PATH] [--id 001]   serve; PATH becomes a link to the line
-//   orva-sim --wired                    exit 0 when the stored port's device
-//                                       exists (a real line is configured)
+// orva-sim: a simulated projector, for running ORVA without one. It answers
+// on a pseudo-terminal (a local serial line) or on a TCP port (a projector
+// behind a serial device server). See --help.
 
 #include "mscomm.h"
+#include "netline.h"
 #include "projector.h"
 #include "rawpty.h"
 #include "settingsstore.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTextStream>
 
 #include <csignal>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -26,7 +31,12 @@ int wired()
         portNumberFromText(SettingsStore::readStartUp(QStringLiteral("ComPort"), QString()));
     if (port < 1 || port > 15)
         return 1;
-    return QFileInfo::exists(MSComm::deviceForPort(port)) ? 0 : 1;
+    const QString device = MSComm::deviceForPort(port);
+    // A network address counts as wired when it can be read; whether its
+    // server answers shows when ORVA opens it.
+    if (NetLine::isAddress(device))
+        return NetLine::parse(device, nullptr, nullptr) ? 0 : 1;
+    return QFileInfo::exists(device) ? 0 : 1;
 }
 
 int g_stopPipe[2] = {-1, -1};
@@ -38,25 +48,110 @@ void stop(int)
     (void)!::write(g_stopPipe[1], &byte, 1);
 }
 
+// Serves the projector to one TCP client at a time; a new client takes the
+// line over from the previous one, as on a serial device server.
+bool serveTcp(QTcpServer &server, SimProjector &projector, const QHostAddress &address,
+              quint16 port)
+{
+    if (!server.listen(address, port)) {
+        QTextStream(stderr) << "orva-sim: cannot listen on " << address.toString() << ":"
+                            << port << ": " << server.errorString() << "\n";
+        return false;
+    }
+    auto current = std::make_shared<QPointer<QTcpSocket>>();
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, &projector, current]() {
+        while (QTcpSocket *client = server.nextPendingConnection()) {
+            if (*current)
+                (*current)->abort();
+            *current = client;
+            QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            QObject::connect(client, &QTcpSocket::readyRead, client, [client, &projector]() {
+                const QByteArray reply = projector.feed(client->readAll());
+                if (!reply.isEmpty())
+                    client->write(reply);
+            });
+        }
+    });
+    QTextStream(stdout) << "tcp://" << server.serverAddress().toString() << ":"
+                        << server.serverPort() << Qt::endl;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QString link;
-    QString id = QStringLiteral("001");
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--wired"))
-            return wired();
-        if (args[i] == QLatin1String("--link") && i + 1 < args.size())
-            link = args[++i];
-        else if (args[i] == QLatin1String("--id") && i + 1 < args.size())
-            id = args[++i];
-        else {
-            QTextStream(stderr) << "usage: orva-sim [--link PATH] [--id 001] | --wired\n";
+    QCoreApplication::setApplicationName(QStringLiteral("orva-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A simulated projector that answers ORVA's commands.\n"
+        "Without --tcp it opens a pseudo-terminal, prints the path of its line and answers "
+        "there; point a COM number at that path (or at --link) in the [Ports] section.\n"
+        "With --tcp it answers on a TCP port instead and prints tcp://ADDRESS:PORT; use that "
+        "as the [Ports] entry."));
+    parser.addHelpOption();
+    const QCommandLineOption linkOption(
+        QStringLiteral("link"),
+        QStringLiteral("Create PATH as a symbolic link to the pseudo-terminal line (removed "
+                       "on exit)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption idOption(
+        QStringLiteral("id"),
+        QStringLiteral("The projector's address, three digits (default 001); it answers "
+                       "commands addressed to it, to AFFF and without an address."),
+        QStringLiteral("ID"), QStringLiteral("001"));
+    const QCommandLineOption tcpOption(
+        QStringLiteral("tcp"),
+        QStringLiteral("Serve on TCP port PORT instead of a pseudo-terminal (0 picks a free "
+                       "port). One client at a time; a new client takes over."),
+        QStringLiteral("PORT"));
+    const QCommandLineOption listenOption(
+        QStringLiteral("listen"),
+        QStringLiteral("With --tcp: the address to listen on (default 127.0.0.1, this "
+                       "machine only; 0.0.0.0 for every interface)."),
+        QStringLiteral("ADDRESS"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption wiredOption(
+        QStringLiteral("wired"),
+        QStringLiteral("Do not serve: exit with status 0 when ORVA's stored port names a "
+                       "device that exists or a well-formed network address, 1 otherwise."));
+    parser.addOptions({linkOption, idOption, tcpOption, listenOption, wiredOption});
+    parser.process(app); // exits with a message on unknown options, and for --help
+
+    if (!parser.positionalArguments().isEmpty()) {
+        QTextStream(stderr) << "orva-sim: unexpected argument " << parser.positionalArguments().first()
+                            << "\n";
+        return 2;
+    }
+    if (parser.isSet(wiredOption))
+        return wired();
+
+    const QString id = parser.value(idOption);
+    SimProjector projector(id);
+    if (pipe(g_stopPipe) != 0)
+        return 1;
+    QSocketNotifier stopper(g_stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopper, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGTERM, stop);
+    std::signal(SIGINT, stop);
+
+    if (parser.isSet(tcpOption)) {
+        bool ok = false;
+        const uint port = parser.value(tcpOption).toUInt(&ok);
+        QHostAddress address;
+        if (!ok || port > 65535) {
+            QTextStream(stderr) << "orva-sim: --tcp takes a port number from 0 to 65535\n";
             return 2;
         }
+        if (!address.setAddress(parser.value(listenOption))) {
+            QTextStream(stderr) << "orva-sim: --listen takes an IP address\n";
+            return 2;
+        }
+        QTcpServer server;
+        if (!serveTcp(server, projector, address, quint16(port)))
+            return 1;
+        return app.exec();
     }
 
     // The slave end stays open here too, so the line survives the program
@@ -67,7 +162,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     const int master = line.master;
-
+    const QString link = parser.value(linkOption);
     if (!link.isEmpty()) {
         QFile::remove(link);
         if (symlink(QFile::encodeName(line.slavePath).constData(),
@@ -79,7 +174,6 @@ int main(int argc, char *argv[])
     }
     QTextStream(stdout) << line.slavePath << Qt::endl;
 
-    SimProjector projector(id);
     QSocketNotifier notifier(master, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&]() {
         char buffer[512];
@@ -90,12 +184,6 @@ int main(int argc, char *argv[])
         if (!reply.isEmpty())
             (void)!::write(master, reply.constData(), size_t(reply.size()));
     });
-    if (pipe(g_stopPipe) != 0)
-        return 1;
-    QSocketNotifier stopper(g_stopPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopper, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGTERM, stop);
-    std::signal(SIGINT, stop);
     const int rc = app.exec();
     if (!link.isEmpty())
         QFile::remove(link);

@@ -1,9 +1,15 @@
 #include "mscomm.h"
 #include "ptyline.h"
+#include "telnet.h"
 #include "testenv.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
 
 class TstMSComm : public QObject
 {
@@ -15,6 +21,10 @@ private slots:
     void settingsText_data();
     void settingsText();
     void portMap();
+    void usbAdapterNumbers_data();
+    void usbAdapterNumbers();
+    void telnetStream_data();
+    void telnetStream();
     void bytesBothWays();
     void openFailures_data();
     void openFailures();
@@ -61,6 +71,129 @@ void TstMSComm::portMap()
     TestEnv::seed({{"Ports/COM5", " /dev/ttyUSB0 "}});
     QCOMPARE(MSComm::deviceForPort(5), QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(MSComm::deviceForPort(4), QStringLiteral("/dev/ttyS3"));
+}
+
+void TstMSComm::usbAdapterNumbers_data()
+{
+    // Adapters are links in the stand-in folder to files in "dev/"; an
+    // entry "@name" is the link itself, "=name" the file it points to.
+    QTest::addColumn<QStringList>("adapters");
+    QTest::addColumn<QStringList>("entries"); // "COMn=value"
+    QTest::addColumn<QStringList>("expected"); // "n=@link" / "n=/device"
+    const QStringList two = {"usb-B_Serial-if00-port0", "usb-A_Serial-if00-port0"};
+    QTest::newRow("none") << QStringList{} << QStringList{}
+                          << QStringList{"1=/dev/ttyS0", "3=/dev/ttyS2", "15=/dev/ttyS14"};
+    QTest::newRow("name order from COM3, on-board ports kept")
+        << two << QStringList{}
+        << QStringList{"1=/dev/ttyS0", "2=/dev/ttyS1", "3=@usb-A_Serial-if00-port0",
+                       "4=@usb-B_Serial-if00-port0", "5=/dev/ttyS4"};
+    QTest::newRow("numbers with an entry are skipped")
+        << two << QStringList{"COM3=/dev/ttyUSB9", "COM5=tcp://h:1"}
+        << QStringList{"3=/dev/ttyUSB9", "4=@usb-A_Serial-if00-port0", "5=tcp://h:1",
+                       "6=@usb-B_Serial-if00-port0", "7=/dev/ttyS6"};
+    QTest::newRow("adapter named by its link keeps that number only")
+        << two << QStringList{"COM9=@usb-A_Serial-if00-port0"}
+        << QStringList{"3=@usb-B_Serial-if00-port0", "4=/dev/ttyS3", "9=@usb-A_Serial-if00-port0"};
+    QTest::newRow("adapter named by its device keeps that number only")
+        << two << QStringList{"COM1==usb-B_Serial-if00-port0"}
+        << QStringList{"1==usb-B_Serial-if00-port0", "3=@usb-A_Serial-if00-port0", "4=/dev/ttyS3"};
+    QTest::newRow("byte order, not the locale's")
+        << QStringList{"usb-b", "usb-B", "usb-a"} << QStringList{}
+        << QStringList{"3=@usb-B", "4=@usb-a", "5=@usb-b"};
+    QTest::newRow("no adapter beyond COM15")
+        << QStringList{"usb-x"} << QStringList{"COM3=/a", "COM4=/a", "COM5=/a", "COM6=/a", "COM7=/a",
+                                   "COM8=/a", "COM9=/a", "COM10=/a", "COM11=/a", "COM12=/a",
+                                   "COM13=/a", "COM14=/a", "COM15=/a"}
+        << QStringList{"15=/a", "16=/dev/ttyS15", "2=/dev/ttyS1"};
+}
+
+// Which device each number reaches when USB adapters are plugged in: the
+// same adapters always give the same numbers, and an entry always wins.
+void TstMSComm::usbAdapterNumbers()
+{
+    QFETCH(QStringList, adapters);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, expected);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("by-id") && QDir(root.path()).mkpath("dev"));
+    const QString byId = root.filePath("by-id");
+    auto resolve = [&](QString text) {
+        if (text.startsWith('@'))
+            return byId + '/' + text.mid(1);
+        if (text.startsWith('='))
+            return root.filePath("dev/") + text.mid(1);
+        return text;
+    };
+    for (const QString &name : adapters) {
+        QFile device(root.filePath("dev/") + name);
+        QVERIFY(device.open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(device.fileName(), byId + '/' + name));
+    }
+    QList<std::pair<QString, QString>> keys;
+    for (const QString &entry : entries) {
+        const qsizetype eq = entry.indexOf('=');
+        keys.append({"Ports/" + entry.left(eq), resolve(entry.mid(eq + 1))});
+    }
+    TestEnv::seed(keys);
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(byId));
+    for (const QString &want : expected) {
+        const qsizetype eq = want.indexOf('=');
+        const int port = want.left(eq).toInt();
+        QCOMPARE(MSComm::deviceForPort(port), resolve(want.mid(eq + 1)));
+    }
+    qunsetenv("ORVA_SERIAL_BY_ID");
+}
+
+void TstMSComm::telnetStream_data()
+{
+    QTest::addColumn<QByteArrayList>("chunks");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("commands"); // "verb option [payload hex]"
+    QTest::newRow("plain data") << QByteArrayList{"CR0\r\x06"_ba} << QByteArray("CR0\r\x06"_ba)
+                                << QStringList{};
+    QTest::newRow("escaped 0xFF") << QByteArrayList{"a\xff\xff"_ba "b"} << QByteArray("a\xff"_ba "b")
+                                  << QStringList{};
+    QTest::newRow("option verbs between data")
+        << QByteArrayList{"x\xff\xfd\x2cy\xff\xfe\x01z\xff\xfb\x00"_ba} << QByteArray("xyz")
+        << QStringList{"253 44", "254 1", "251 0"};
+    QTest::newRow("baud reply, split everywhere")
+        << QByteArrayList{"\xff"_ba, "\xfa"_ba, "\x2c"_ba, "\x65\x00"_ba, "\x00\x4b"_ba, "\x00\xff"_ba, "\xf0"_ba, "k"}
+        << QByteArray("k") << QStringList{"250 44 6500004b00"};
+    QTest::newRow("0xFF inside a subnegotiation")
+        << QByteArrayList{"\xff\xfa\x2c\x65\x00\x00\xff\xff\xff\xf0"_ba} << QByteArray()
+        << QStringList{"250 44 650000ff"};
+    QTest::newRow("NOP and go-ahead dropped") << QByteArrayList{"a\xff\xf1"_ba "b\xff\xf9"_ba}
+                                              << QByteArray("ab") << QStringList{};
+    QTest::newRow("broken subnegotiation end reads on")
+        << QByteArrayList{"\xff\xfa\x2c\x6b\x00\xff\xfd\x03q"_ba} << QByteArray("q")
+        << QStringList{"253 3"};
+    QTest::newRow("endless subnegotiation is cut")
+        << QByteArrayList{"\xff\xfa\x2c"_ba + QByteArray(100000, 'x'), "\xff\xf0ok"_ba} << QByteArray("ok")
+        << QStringList{"250 44 " + QByteArray(TelnetStream::maxSubnegotiation, 'x').toHex()};
+}
+
+// Received bytes split into the line's data and the server's commands,
+// however the network cut them.
+void TstMSComm::telnetStream()
+{
+    QFETCH(QByteArrayList, chunks);
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, commands);
+    TelnetStream stream;
+    QByteArray gotData;
+    QStringList got;
+    for (const QByteArray &chunk : chunks) {
+        gotData += stream.feed(chunk, [&got](const TelnetStream::Command &c) {
+            QString text = QStringLiteral("%1 %2").arg(c.verb).arg(c.option);
+            if (c.verb == TelnetStream::SB)
+                text += ' ' + QString::fromLatin1(c.payload.toHex());
+            got << text;
+        });
+    }
+    QCOMPARE(gotData, data);
+    QCOMPARE(got, commands);
+    // Sent data: every 0xFF doubled, nothing else touched.
+    QCOMPARE(TelnetStream::escape("\xff"_ba "C00\r\xff\xff"_ba), QByteArray("\xff\xff"_ba "C00\r\xff\xff\xff\xff"_ba));
 }
 
 // Each character is one byte on the line, in order, and each received byte

@@ -9,10 +9,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -68,6 +71,9 @@ private slots:
     void returnDoesNothing_data();
     void returnDoesNothing();
     void tooltips();
+    void tooltipsForAdaptersAndServers_data();
+    void tooltipsForAdaptersAndServers();
+    void usbAdapterFromTheDialog();
 
 private:
     // The "COM" button; the dialog it shows.
@@ -125,8 +131,14 @@ void TstPortDialog::initTestCase()
 
 void TstPortDialog::init()
 {
+    // COM10 to COM14: entries that are no device and no usable address.
     TestEnv::seed({{QStringLiteral("Ports/COM3"), m_line->slavePath()},
-                   {QStringLiteral("Ports/COM4"), kMissing}});
+                   {QStringLiteral("Ports/COM4"), kMissing},
+                   {QStringLiteral("Ports/COM10"), QStringLiteral("tcp://127.0.0.1")},
+                   {QStringLiteral("Ports/COM11"), QStringLiteral("rfc2217://127.0.0.1:65536")},
+                   {QStringLiteral("Ports/COM12"), QStringLiteral("rfc2217://:4001")},
+                   {QStringLiteral("Ports/COM13"), QStringLiteral("tcp://my host:4001")},
+                   {QStringLiteral("Ports/COM14"), QStringLiteral("telnet://127.0.0.1:23")}});
     m_boxes.clear();
     m_answerBoxes.start();
     m_line->readAvailable(0);
@@ -284,6 +296,16 @@ void TstPortDialog::failureReasons_data()
                             << QStringList{"COM3", m_line->slavePath(), "in use by another program"};
     QTest::newRow("stored 16") << 16 << false << QStringList{"16 is not a port number"};
     QTest::newRow("stored -2") << -2 << false << QStringList{"-2 is not a port number"};
+    QTest::newRow("address without port")
+        << 10 << false << QStringList{"COM10=tcp://127.0.0.1", "port number is missing"};
+    QTest::newRow("port above 65535")
+        << 11 << false << QStringList{"COM11=rfc2217://127.0.0.1:65536", "65535"};
+    QTest::newRow("empty host") << 12 << false
+                                << QStringList{"COM12=rfc2217://:4001", "host is empty"};
+    QTest::newRow("space in address")
+        << 13 << false << QStringList{"COM13=tcp://my host:4001", "contains spaces"};
+    QTest::newRow("unknown scheme")
+        << 14 << false << QStringList{"COM14=telnet://127.0.0.1:23", "\"telnet\" is unknown"};
 }
 
 void TstPortDialog::failureReasons()
@@ -297,6 +319,10 @@ void TstPortDialog::failureReasons()
     Form1 main;
     main.ComPortNo = qint16(start);
     Form2 *d = com(main);
+    QFile file(TestEnv::settingsFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
     d->Command1->click();
     QCOMPARE(m_boxes.size(), 1);
     for (const QString &part : reason)
@@ -304,6 +330,8 @@ void TstPortDialog::failureReasons()
     QVERIFY(d->isVisible());
     QVERIFY(!main.MSComm1.portOpen());
     QCOMPARE(stored("ComPort"), QStringLiteral("<absent>"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before); // nothing written because of it
 
     // Permission: the owning group and what to do about it.
     const QString text = Form2::failureDetail(MSComm::OpenFailure::PermissionDenied, 5,
@@ -472,6 +500,79 @@ void TstPortDialog::tooltips()
     QVERIFY(d->Text1->toolTip().contains(m_line->slavePath()));
     d->Text1->setText(QStringLiteral("x"));
     QVERIFY(!d->Text1->toolTip().contains(m_line->slavePath()));
+}
+
+void TstPortDialog::tooltipsForAdaptersAndServers_data()
+{
+    QTest::addColumn<QString>("entry"); // COM9's entry; "" for none
+    QTest::addColumn<bool>("plugged"); // an adapter link, to the line or to nothing
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QStringList>("parts");
+    const QString adapter = QStringLiteral("usb-Acme_USB_Serial_A1-if00-port0");
+    // COM3 and COM4 have entries: the adapter is the next free number.
+    QTest::newRow("adapter plugged in") << "" << true << 5
+                                        << QStringList{"COM5", "USB adapter", adapter,
+                                                       "<adapter line>", "present"};
+    QTest::newRow("adapter gone") << "" << false << 5
+                                  << QStringList{"COM5", "USB adapter", adapter, "not found"};
+    QTest::newRow("raw server") << "tcp://projector.lan:4001" << false << 9
+                                << QStringList{"COM9", "tcp://projector.lan:4001", "raw TCP"};
+    QTest::newRow("Telnet server") << "rfc2217://10.0.0.7:2001" << false << 9
+                                   << QStringList{"COM9", "rfc2217://10.0.0.7:2001", "Telnet"};
+    QTest::newRow("unusable address") << "rfc2217://10.0.0.7" << false << 9
+                                      << QStringList{"COM9", "unusable", "port number is missing"};
+}
+
+// The options and the number box tell which device or server each number
+// reaches and whether it is there.
+void TstPortDialog::tooltipsForAdaptersAndServers()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, plugged);
+    QFETCH(int, port);
+    QFETCH(QStringList, parts);
+    PtyLine adapterLine;
+    QTemporaryDir byId;
+    QVERIFY(QFile::link(plugged ? adapterLine.slavePath() : byId.filePath("gone"),
+                        byId.filePath("usb-Acme_USB_Serial_A1-if00-port0")));
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(byId.path()));
+    if (!entry.isEmpty())
+        TestEnv::seed({{QStringLiteral("Ports/COM3"), m_line->slavePath()},
+                       {QStringLiteral("Ports/COM4"), kMissing},
+                       {QStringLiteral("Ports/COM9"), entry}});
+    Form1 main;
+    Form2 *d = com(main);
+    d->Text1->setText(QString::number(port));
+    const QString tip = d->Text1->toolTip();
+    qunsetenv("ORVA_SERIAL_BY_ID");
+    for (QString part : parts)
+        QVERIFY2(tip.contains(part.replace("<adapter line>", adapterLine.slavePath())),
+                 qPrintable(tip));
+    if (port == 5)
+        QCOMPARE(d->Option7->toolTip(), tip);
+}
+
+// A USB adapter nobody configured is reached with the dialog alone, and the
+// choice is stored as a number without adding anything to [Ports].
+void TstPortDialog::usbAdapterFromTheDialog()
+{
+    PtyLine adapter;
+    QVERIFY(adapter.isValid());
+    QTemporaryDir byId;
+    QVERIFY(QFile::link(adapter.slavePath(), byId.filePath("usb-Acme_USB_Serial_A1-if00-port0")));
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(byId.path()));
+    Form1 main;
+    Form2 *d = com(main);
+    QVERIFY(d->Option7->toolTip().contains("USB adapter"));
+    QTest::mouseClick(d->Option7, Qt::LeftButton, {}, QPoint(5, d->Option7->height() / 2));
+    QTest::mouseClick(d->Command1, Qt::LeftButton);
+    qunsetenv("ORVA_SERIAL_BY_ID");
+    QVERIFY(m_boxes.isEmpty());
+    QVERIFY(main.MSComm1.portOpen());
+    QVERIFY(main.MSComm1.output(QStringLiteral("C00\r")));
+    QCOMPARE(adapter.read(4), QByteArray("C00\r"));
+    QCOMPARE(stored("ComPort"), QStringLiteral("5"));
+    QCOMPARE(TestEnv::stored(QStringLiteral("Ports/COM5")), QStringLiteral("<absent>"));
 }
 
 QTEST_MAIN(TstPortDialog)

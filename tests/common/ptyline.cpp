@@ -1,12 +1,15 @@
 #include "ptyline.h"
 
+#include "projector.h"
 #include "rawpty.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QTest>
 
+#include <termios.h>
 #include <unistd.h>
 
 PtyLine::PtyLine()
@@ -79,8 +82,45 @@ void PtyLine::write(const QByteArray &bytes)
         (void)!::write(m_master, bytes.constData(), size_t(bytes.size()));
 }
 
+void PtyLine::serve(SimProjector *projector)
+{
+    m_served = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+    QObject::connect(m_served.get(), &QSocketNotifier::activated, [this, projector]() {
+        const QByteArray reply = projector->feed(drain());
+        write(reply);
+    });
+}
+
+int PtyLine::speed() const
+{
+    termios t{};
+    if (m_slaveKeep < 0 || tcgetattr(m_slaveKeep, &t) != 0)
+        return 0;
+    switch (cfgetospeed(&t)) {
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    default:
+        return 0;
+    }
+}
+
 void PtyLine::hangUp()
 {
+    m_served.reset();
     if (m_master >= 0) {
         ::close(m_master);
         m_master = -1;

@@ -3,6 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
+class QSocketNotifier;
+class SimProjector;
+
 // A pseudo-terminal pair standing in for a serial line: the program opens the
 // slave device (through the [Ports] map), the test reads and writes the
 // master as the projector would.
@@ -30,10 +35,18 @@ public:
     // Hangs up: closes the master side.
     void hangUp();
 
+    // Lets |projector| answer whatever arrives, while the event loop runs
+    // (read() and write() are then for nothing else).
+    void serve(SimProjector *projector);
+    // The line's output speed in baud as the program (or a server bridging
+    // it) set it; 0 when unknown.
+    int speed() const;
+
 private:
     QByteArray drain();
 
     int m_master = -1;
     int m_slaveKeep = -1; // keeps the line up between the program's opens
     QString m_slavePath;
+    std::unique_ptr<QSocketNotifier> m_served;
 };

@@ -1,0 +1,97 @@
+#include "telnet.h"
+
+QByteArray TelnetStream::feed(const QByteArray &bytes, const CommandHandler &handler)
+{
+    QByteArray data;
+    data.reserve(bytes.size());
+    for (const char c : bytes) {
+        const quint8 b = quint8(c);
+        switch (m_state) {
+        case State::Data:
+            if (b == IAC)
+                m_state = State::Iac;
+            else
+                data.append(c);
+            break;
+        case State::Iac:
+            if (b == IAC) {
+                data.append(c); // an escaped 0xFF
+                m_state = State::Data;
+            } else if (b >= WILL) {
+                m_verb = b;
+                m_state = State::Verb;
+            } else if (b == SB) {
+                m_state = State::SubOption;
+            } else {
+                m_state = State::Data; // NOP, GA, a stray SE...: nothing to do
+            }
+            break;
+        case State::Verb:
+            m_state = State::Data;
+            if (handler)
+                handler(Command{m_verb, b, {}});
+            break;
+        case State::SubOption:
+            m_sub = Command{SB, b, {}};
+            m_state = State::SubData;
+            break;
+        case State::SubData:
+            if (b == IAC)
+                m_state = State::SubIac;
+            else if (m_sub.payload.size() < maxSubnegotiation)
+                m_sub.payload.append(c);
+            break;
+        case State::SubIac:
+            if (b == IAC) {
+                if (m_sub.payload.size() < maxSubnegotiation)
+                    m_sub.payload.append(c);
+                m_state = State::SubData;
+            } else if (b == SE) {
+                m_state = State::Data;
+                if (handler)
+                    handler(m_sub);
+                m_sub.payload.clear();
+            } else {
+                // Not a valid end: drop the subnegotiation and read the byte
+                // as the command it starts.
+                m_sub.payload.clear();
+                m_state = State::Iac;
+                const QByteArray rest = feed(QByteArray(1, c), handler);
+                data.append(rest);
+            }
+            break;
+        }
+    }
+    return data;
+}
+
+QByteArray TelnetStream::escape(const QByteArray &data)
+{
+    if (!data.contains(char(IAC)))
+        return data;
+    QByteArray out;
+    out.reserve(data.size() + 8);
+    for (const char c : data) {
+        out.append(c);
+        if (quint8(c) == IAC)
+            out.append(c);
+    }
+    return out;
+}
+
+QByteArray TelnetStream::option(quint8 verb, quint8 option)
+{
+    QByteArray out(3, char(IAC));
+    out[1] = char(verb);
+    out[2] = char(option);
+    return out;
+}
+
+QByteArray TelnetStream::subnegotiation(quint8 option, const QByteArray &payload)
+{
+    QByteArray out;
+    out.append(char(IAC)).append(char(SB)).append(char(option));
+    out.append(escape(payload));
+    out.append(char(IAC)).append(char(SE));
+    return out;
+}
