@@ -1,7 +1,9 @@
 #include "testenv.h"
 
+#include "settingsstore.h"
+
 #include <QApplication>
-#include <QSettings>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -13,9 +15,11 @@ QTemporaryDir *folder()
     static QTemporaryDir dir;
     return &dir;
 }
-QSettings store()
+// "Section/Key" as its two parts.
+std::pair<QString, QString> split(const QString &sectionKey)
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ORVA"));
+    const qsizetype slash = sectionKey.indexOf(QLatin1Char('/'));
+    return {sectionKey.left(slash), sectionKey.mid(slash + 1)};
 }
 } // namespace
 
@@ -31,24 +35,22 @@ QString settingsFile()
 
 void clearStore()
 {
-    QSettings s = store();
-    s.clear();
-    s.sync();
+    QFile::remove(settingsFile());
 }
 
 void seed(const QList<std::pair<QString, QString>> &keys)
 {
-    QSettings s = store();
-    s.clear();
-    for (const auto &[key, value] : keys)
-        s.setValue(key, value);
-    s.sync();
+    clearStore();
+    for (const auto &[sectionKey, value] : keys) {
+        const auto [section, key] = split(sectionKey);
+        SettingsStore::save(QStringLiteral("ORVA"), section, key, value);
+    }
 }
 
 QString stored(const QString &sectionKey, const QString &absent)
 {
-    QSettings s = store();
-    return s.value(sectionKey, absent).toString();
+    const auto [section, key] = split(sectionKey);
+    return SettingsStore::read(QStringLiteral("ORVA"), section, key, absent);
 }
 
 void whenModal(std::function<void(QWidget *)> answer)

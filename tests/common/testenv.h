@@ -7,8 +7,8 @@
 #include <functional>
 
 // Points the settings store at a private, empty folder for the whole test
-// program. Call before anything reads settings (QSettings caches the folder
-// at first use); the folder is removed when the program ends.
+// program. Call before anything reads settings; the folder is removed when
+// the program ends.
 namespace TestEnv {
 
 void usePrivateSettings();
