@@ -305,20 +305,24 @@ QString writeTarget(const QString &path)
     const QFileInfo info(path);
     if (!info.isSymLink())
         return path;
-    const QString target = info.canonicalFilePath();
-    if (!target.isEmpty())
+    QString why = QStringLiteral("points to %1, which does not exist").arg(info.symLinkTarget());
+#ifdef Q_OS_UNIX
+    // Qt's canonical path of a link to itself is the link: ask the system.
+    if (char *resolved = ::realpath(QFile::encodeName(path).constData(), nullptr)) {
+        const QString target = QFile::decodeName(resolved);
+        std::free(resolved);
         return target;
+    }
+    if (errno == ELOOP)
+        why = QStringLiteral("is part of a loop of symbolic links");
+#else
+    const QString target = info.canonicalFilePath();
+    if (!target.isEmpty() && QFileInfo::exists(target))
+        return target;
+#endif
     static bool told = false;
     if (!told) {
         told = true;
-        QString why = QStringLiteral("points to %1, which does not exist").arg(info.symLinkTarget());
-#ifdef Q_OS_UNIX
-        char *resolved = ::realpath(QFile::encodeName(path).constData(), nullptr);
-        if (resolved)
-            std::free(resolved);
-        else if (errno == ELOOP)
-            why = QStringLiteral("is part of a loop of symbolic links");
-#endif
         std::fprintf(stderr, "ORVA: settings not saved: %s %s\n",
                      QFile::encodeName(path).constData(), why.toLocal8Bit().constData());
     }

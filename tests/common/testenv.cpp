@@ -3,9 +3,14 @@
 #include "settingsstore.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace TestEnv {
 
@@ -51,6 +56,37 @@ QString stored(const QString &sectionKey, const QString &absent)
 {
     const auto [section, key] = split(sectionKey);
     return SettingsStore::read(QStringLiteral("ORVA"), section, key, absent);
+}
+
+int runUnprivileged(const QString &testCase, QString *output)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ORVA_TEST_CHILD"), QStringLiteral("1"));
+    env.insert(QStringLiteral("HOME"), QDir::tempPath());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                 QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                 testCase});
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit)
+        return -1;
+    *output = QString::fromLocal8Bit(child.readAll());
+    if (output->startsWith(QLatin1String("setpriv:")))
+        return -1; // no change of user here
+    return child.exitCode();
+}
+
+bool isUnprivilegedChild()
+{
+    return qEnvironmentVariableIsSet("ORVA_TEST_CHILD");
+}
+
+bool permissionsIgnored()
+{
+    return ::geteuid() == 0;
 }
 
 void whenModal(std::function<void(QWidget *)> answer)
