@@ -3,6 +3,8 @@
 #include "testenv.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTest>
@@ -23,7 +25,10 @@ private slots:
     void outcomes();
     void closingStoresAddressAndClosesPort();
     void sendsExactlyTheFramedBytes();
-    void unreadableStoreFallsBackAndClosingCompletes();
+    void handEditedFileSurvives_data();
+    void handEditedFileSurvives();
+    void unusableStoreFallsBackAndClosingCompletes_data();
+    void unusableStoreFallsBackAndClosingCompletes();
 };
 
 void TstStartup::outcomes_data()
@@ -160,22 +165,134 @@ void TstStartup::sendsExactlyTheFramedBytes()
     QCOMPARE(form.Label25->text(), QString());
 }
 
-// A settings file the store cannot use at all: start-up takes the fallback,
-// closing still completes.
-void TstStartup::unreadableStoreFallsBackAndClosingCompletes()
+namespace {
+
+QByteArray contents(const QString &path)
 {
-    const QString file = TestEnv::settingsFile();
-    QFile::remove(file);
-    QVERIFY(QDir().mkpath(file));
-    TestEnv::whenModal([](QWidget *dialog) { dialog->close(); });
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool put(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+// A file edited by hand goes through start-up and closing with only the
+// address value changed: every other byte is the user's and stays.
+void TstStartup::handEditedFileSurvives_data()
+{
+    QTest::addColumn<QByteArray>("file"); // %TTY% is the line, %ADDR% the address
+
+    QTest::newRow("comments, blank lines, order")
+        << QByteArray("; room 4\n[Ports]\n; desk adapter\nCOM3=%TTY%\n\n"
+                      "[StartUP]\nADRESS=%ADDR%\nBaudRate=96\nComPort=3\n");
+    QTest::newRow("line without =")
+        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\n[Ports]\nCOM6 /dev/ttyUSB1\nCOM3=%TTY%\n");
+    QTest::newRow("byte that is not UTF-8")
+        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\n[Ports]\nCOM3=%TTY%\n"
+                      "COM5=/dev/serial/by-id/usb-Caf\xE9\n");
+    QTest::newRow("stray quote")
+        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\nBaudRate=96\"\n\n[Ports]\nCOM3=%TTY%\n");
+    QTest::newRow("CRLF") << QByteArray("[StartUP]\r\nComPort=3\r\nADRESS=%ADDR%\r\n\r\n"
+                                        "[Ports]\r\nCOM3=%TTY%\r\n");
+    QTest::newRow("no final newline")
+        << QByteArray("[StartUP]\nADRESS=%ADDR%\nComPort=3\n[Ports]\nCOM3=%TTY%");
+    QTest::newRow("duplicate keys and sections")
+        << QByteArray("[StartUP]\nComPort=3\n[Ports]\nCOM3=%TTY%\nCOM3=/dev/null\n"
+                      "[StartUP]\nADRESS=%ADDR%\nADRESS=A004\nComPort=9\n");
+    QTest::newRow("letter case and blanks")
+        << QByteArray("[startup]\n  comport = 3 \n\tadress = %ADDR% \t\n[ PORTS ]\ncom3 = %TTY%\n");
+    QTest::newRow("= inside a value")
+        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\n[Ports]\nCOM5=tcp://h:1?a=b\nCOM3=%TTY%\n");
+}
+
+void TstStartup::handEditedFileSurvives()
+{
+    QFETCH(QByteArray, file);
+    PtyLine line;
+    file.replace("%TTY%", QFile::encodeName(line.slavePath()));
+    const QString path = TestEnv::settingsFile();
+    QVERIFY(put(path, QByteArray(file).replace("%ADDR%", "A001")));
     {
         Form1 form;
         form.Form_Load();
-        QCOMPARE(int(form.ComPortNo), 0);
+        QVERIFY(form.MSComm1.portOpen());
+        QVERIFY(form.Option3->isChecked());
+        form.Option4->setChecked(true);
         form.show();
         QVERIFY(form.close());
     }
-    QVERIFY(QDir(file).removeRecursively());
+    QCOMPARE(contents(path), QByteArray(file).replace("%ADDR%", "A002"));
+}
+
+// A settings file the store cannot use: start-up takes the fallback, closing
+// still completes, and the file is left as it was.
+void TstStartup::unusableStoreFallsBackAndClosingCompletes_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("unprivileged"); // permissions must hold
+
+    QTest::newRow("directory in its place") << "directory" << false;
+    QTest::newRow("no read permission") << "unreadable" << true;
+    QTest::newRow("read-only folder") << "read-only folder" << true;
+}
+
+void TstStartup::unusableStoreFallsBackAndClosingCompletes()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, unprivileged);
+    if (unprivileged && TestEnv::permissionsIgnored()) {
+        QString output;
+        const int code = TestEnv::runUnprivileged(
+            QStringLiteral("unusableStoreFallsBackAndClosingCompletes:%1")
+                .arg(QString::fromLatin1(QTest::currentDataTag())),
+            &output);
+        if (code < 0)
+            QSKIP("root cannot run this case as another user here");
+        QVERIFY2(code == 0, qPrintable(output));
+        return;
+    }
+
+    const QString file = TestEnv::settingsFile();
+    const QString folder = QFileInfo(file).absolutePath();
+    const QByteArray original("[StartUP]\nComPort=7\nADRESS=A003\n[Ports]\nCOM7=/nonexistent/tty\n");
+    QFile::remove(file);
+    if (kind == "directory") {
+        QVERIFY(QDir().mkpath(file));
+    } else {
+        QVERIFY(put(file, original));
+        if (kind == "unreadable")
+            QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
+        else
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    bool dialogShown = false;
+    TestEnv::whenModal([&dialogShown](QWidget *dialog) {
+        dialogShown = true;
+        dialog->close();
+    });
+    {
+        Form1 form;
+        form.Form_Load();
+        QVERIFY(dialogShown);
+        QVERIFY(!form.MSComm1.portOpen());
+        form.Option4->setChecked(true); // a new address that cannot be stored
+        form.show();
+        QVERIFY(form.close());
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (kind == "directory") {
+        QVERIFY(QFileInfo(file).isDir());
+        QVERIFY(QDir(file).removeRecursively());
+    } else {
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(contents(file), original);
+        QFile::remove(file);
+    }
 }
 
 QTEST_MAIN(TstStartup)
