@@ -80,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (before)
         (void)IniText::decode(*before);
     const std::optional<QByteArray> saved = IniText::setValue(file, section, key, value);
+    const std::optional<IniText::Edit> edit = IniText::edit(file, section, key, value);
+    check(saved.has_value() == edit.has_value());
     if (!saved) {
         // Refused only for what cannot be one line of its kind.
         check(value.contains('\n') || badName(section) || section.contains(']') || badName(key)
@@ -87,6 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     const QByteArray &after = *saved;
+    // A save that changes nothing is not written at all.
+    check(edit->changes(file) == (after != file));
 
     // What was saved reads back.
     const std::optional<QByteArray> back = IniText::lookup(after, section, key);

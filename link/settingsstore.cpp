@@ -71,35 +71,6 @@ struct Line {
     bool hasLf() const { return next > text.end; }
 };
 
-enum class Kind { Other, Section, Key };
-
-struct Entry {
-    Kind kind = Kind::Other;
-    Span name;
-    Span value; // without surrounding blanks, quotes included
-};
-
-Entry parse(QByteArrayView file, Span line)
-{
-    Entry e;
-    const Span text = trimmed(file, line);
-    if (text.begin < text.end && file[text.begin] == '[') {
-        const qsizetype close = find(file, ']', text.begin + 1, text.end);
-        if (close >= 0) {
-            e.kind = Kind::Section;
-            e.name = trimmed(file, {text.begin + 1, close});
-            return e;
-        }
-    }
-    const qsizetype equals = find(file, '=', line.begin, line.end);
-    if (equals < 0)
-        return e;
-    e.kind = Kind::Key;
-    e.name = trimmed(file, {line.begin, equals});
-    e.value = trimmed(file, {equals + 1, line.end});
-    return e;
-}
-
 class Lines
 {
 public:
@@ -139,24 +110,30 @@ Match locate(QByteArrayView file, QByteArrayView section, QByteArrayView key)
     bool inSection = false;
     bool inFirst = false;
     while (lines.next(&line)) {
-        const Entry e = parse(file, line.text);
-        if (e.kind == Kind::Section) {
-            inSection = sameName(view(file, e.name), section);
-            inFirst = inSection && !m.sectionSeen;
-            if (inSection)
-                m.sectionSeen = true;
-            if (inFirst)
-                m.lastOfSection = line;
+        const Span text = trimmed(file, line.text);
+        if (text.begin == text.end)
             continue;
+        if (file[text.begin] == '[') {
+            const qsizetype close = find(file, ']', text.begin + 1, text.end);
+            if (close >= 0) {
+                inSection = sameName(view(file, trimmed(file, {text.begin + 1, close})), section);
+                inFirst = inSection && !m.sectionSeen;
+                if (inSection)
+                    m.sectionSeen = true;
+                if (inFirst)
+                    m.lastOfSection = line;
+                continue;
+            }
         }
         if (!inSection)
             continue;
-        if (e.kind == Kind::Key && sameName(view(file, e.name), key)) {
-            m.value = e.value;
+        if (inFirst)
+            m.lastOfSection = line;
+        const qsizetype equals = find(file, '=', text.begin, text.end);
+        if (equals >= 0 && sameName(view(file, trimmed(file, {text.begin, equals})), key)) {
+            m.value = trimmed(file, {equals + 1, text.end});
             return m;
         }
-        if (inFirst && trimmed(file, line.text).end > trimmed(file, line.text).begin)
-            m.lastOfSection = line;
     }
     return m;
 }
@@ -203,8 +180,8 @@ std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section, QB
     return unquoted(view(file, *m.value));
 }
 
-std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
-                                   QByteArrayView key, QByteArrayView value)
+std::optional<Edit> edit(QByteArrayView file, QByteArrayView section, QByteArrayView key,
+                         QByteArrayView value)
 {
     if (!writableName(section) || section.contains(']') || !writableName(key)
         || key.startsWith('[') || value.contains('\n'))
@@ -222,55 +199,64 @@ std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
         text += '"';
 
     const Match m = locate(file, section, key);
-    QByteArray out;
-    if (m.value) {
-        out.reserve(file.size() - (m.value->end - m.value->begin) + text.size());
-        out += file.first(m.value->begin);
-        out += text;
-        out += file.sliced(m.value->end);
-        return out;
-    }
+    if (m.value)
+        return Edit{m.value->begin, m.value->end - m.value->begin, text};
 
     const QByteArrayView eol = lineEnding(file);
-    QByteArray entry = key.toByteArray() + '=' + text;
+    const QByteArray entry = key.toByteArray() + '=' + text;
     if (m.sectionSeen) {
         const Line &after = m.lastOfSection;
-        out.reserve(file.size() + entry.size() + 2);
         if (after.hasLf()) {
             // Keep the ending of the line the new one follows.
             const bool crlf = after.text.end > after.text.begin && file[after.text.end - 1] == '\r';
-            out += file.first(after.next);
-            out += entry;
-            out += crlf ? QByteArrayView("\r\n") : QByteArrayView("\n");
-            out += file.sliced(after.next);
-        } else {
-            // The section ends the file without a final line break: neither
-            // does the new line.
-            out += file;
-            out += eol;
-            out += entry;
+            return Edit{after.next, 0, entry + (crlf ? "\r\n" : "\n")};
         }
-        return out;
+        // The section ends the file without a final line break: neither
+        // does the new line.
+        return Edit{file.size(), 0, eol.toByteArray() + entry};
     }
 
-    out.reserve(file.size() + section.size() + entry.size() + 8);
-    out += file;
+    QByteArray added;
     if (!file.isEmpty()) {
         if (!file.endsWith('\n'))
-            out += eol;
+            added += eol;
         // One blank line between the last line and the new section.
         const qsizetype end = file.endsWith('\n') ? file.size() - 1 : file.size();
         const qsizetype start = file.lastIndexOf('\n', end - 1) + 1;
         if (trimmed(file, {start, end}).end > trimmed(file, {start, end}).begin)
-            out += eol;
+            added += eol;
     }
-    out += '[';
-    out += section;
-    out += ']';
-    out += eol;
-    out += entry;
-    out += eol;
+    added += '[';
+    added += section;
+    added += ']';
+    added += eol;
+    added += entry;
+    added += eol;
+    return Edit{file.size(), 0, added};
+}
+
+bool Edit::changes(QByteArrayView file) const
+{
+    return file.sliced(at, removed) != QByteArrayView(inserted);
+}
+
+QByteArray Edit::applied(QByteArrayView file) const
+{
+    QByteArray out;
+    out.reserve(file.size() - removed + inserted.size());
+    out += file.first(at);
+    out += inserted;
+    out += file.sliced(at + removed);
     return out;
+}
+
+std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
+                                   QByteArrayView key, QByteArrayView value)
+{
+    const std::optional<Edit> e = edit(file, section, key, value);
+    if (!e)
+        return std::nullopt;
+    return e->applied(file);
 }
 
 QString decode(QByteArrayView value)
@@ -337,7 +323,7 @@ QString read(const QString &application, const QString &section, const QString &
              const QString &defaultText)
 {
     QFile file(fileName(application));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return defaultText;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -367,27 +353,32 @@ bool save(const QString &application, const QString &section, const QString &key
     if (existed) {
         // A file that cannot be read is not written either: nothing of it
         // may be lost.
-        if (!in.open(QIODevice::ReadOnly))
+        if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return false;
         before = in.readAll();
         if (in.error() != QFileDevice::NoError)
             return false;
         in.close();
     }
-    const std::optional<QByteArray> after =
-        IniText::setValue(before, section.toUtf8(), key.toUtf8(), text.toUtf8());
-    if (!after)
+    const std::optional<IniText::Edit> edit =
+        IniText::edit(before, section.toUtf8(), key.toUtf8(), text.toUtf8());
+    if (!edit)
         return false;
-    if (existed && *after == before)
+    if (existed && !edit->changes(before))
         return true;
     // The new text goes to a temporary file beside the target, which then
-    // replaces it; the target's permissions carry over.
+    // replaces it; the target's permissions carry over. The pieces are
+    // written as they are, without a second copy of a large file in memory.
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (out.write(*after) != after->size()) {
-        out.cancelWriting();
-        return false;
+    const QByteArrayView pieces[] = {QByteArrayView(before).first(edit->at), edit->inserted,
+                                     QByteArrayView(before).sliced(edit->at + edit->removed)};
+    for (const QByteArrayView piece : pieces) {
+        if (out.write(piece.data(), piece.size()) != piece.size()) {
+            out.cancelWriting();
+            return false;
+        }
     }
     return out.commit();
 }

@@ -52,13 +52,28 @@ namespace IniText {
 std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section,
                                  QByteArrayView key);
 
-// |file| with |key| in |section| set to |value|: the line that lookup() reads
+// Saving one key is one replacement in the file: |removed| bytes at |at| give
+// way to |inserted|.
+struct Edit {
+    qsizetype at = 0;
+    qsizetype removed = 0;
+    QByteArray inserted;
+
+    bool changes(QByteArrayView file) const;
+    QByteArray applied(QByteArrayView file) const;
+};
+
+// The edit that sets |key| in |section| to |value|: the line that lookup() reads
 // gets the new value; otherwise a line is added after the last non-blank line
 // of the first such section, or the section is added at the end of the file.
 // Every other byte stays as it was. A value with surrounding blanks, or one
 // that is itself enclosed in quotes, is written in quotes so that it reads
 // back unchanged. Nothing when the name or value cannot be written as one
 // line (a line break in it, an '=' or ']' in a name, blanks around a name).
+std::optional<Edit> edit(QByteArrayView file, QByteArrayView section, QByteArrayView key,
+                         QByteArrayView value);
+
+// |file| with that edit made.
 std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
                                    QByteArrayView key, QByteArrayView value);
 
