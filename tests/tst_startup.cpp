@@ -187,27 +187,28 @@ void TstStartup::handEditedFileSurvives_data()
 {
     QTest::addColumn<QByteArray>("file"); // %TTY% is the line, %ADDR% the address
 
-    QTest::newRow("comments, blank lines, order")
-        << QByteArray("; room 4\n[Ports]\n; desk adapter\nCOM3=%TTY%\n\n"
-                      "[StartUP]\nADRESS=%ADDR%\nBaudRate=96\nComPort=3\n");
-    QTest::newRow("line without =")
-        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\n[Ports]\nCOM6 /dev/ttyUSB1\nCOM3=%TTY%\n");
-    QTest::newRow("byte that is not UTF-8")
-        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\n[Ports]\nCOM3=%TTY%\n"
-                      "COM5=/dev/serial/by-id/usb-Caf\xE9\n");
-    QTest::newRow("stray quote")
-        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\nBaudRate=96\"\n\n[Ports]\nCOM3=%TTY%\n");
-    QTest::newRow("CRLF") << QByteArray("[StartUP]\r\nComPort=3\r\nADRESS=%ADDR%\r\n\r\n"
-                                        "[Ports]\r\nCOM3=%TTY%\r\n");
-    QTest::newRow("no final newline")
-        << QByteArray("[StartUP]\nADRESS=%ADDR%\nComPort=3\n[Ports]\nCOM3=%TTY%");
-    QTest::newRow("duplicate keys and sections")
-        << QByteArray("[StartUP]\nComPort=3\n[Ports]\nCOM3=%TTY%\nCOM3=/dev/null\n"
-                      "[StartUP]\nADRESS=%ADDR%\nADRESS=A004\nComPort=9\n");
-    QTest::newRow("letter case and blanks")
-        << QByteArray("[startup]\n  comport = 3 \n\tadress = %ADDR% \t\n[ PORTS ]\ncom3 = %TTY%\n");
-    QTest::newRow("= inside a value")
-        << QByteArray("[StartUP]\nComPort=3\nADRESS=%ADDR%\n[Ports]\nCOM5=tcp://h:1?a=b\nCOM3=%TTY%\n");
+    // Comments, blank lines, own order, names in any case with blanks, a stray
+    // quote ending [StartUP], a line without '=', a byte that is not UTF-8,
+    // '=' inside a value, duplicate keys and sections (the first ones count).
+    const QByteArray file("; projector in room 4\n"
+                          "[startup]\n"
+                          "  comport = 3 \n"
+                          "adress = %ADDR% \t\n"
+                          "BaudRate=96\"\n"
+                          "\n"
+                          "; the desk adapter, by id\n"
+                          "[ Ports ]\n"
+                          "COM6 /dev/ttyUSB1\n"
+                          "COM5=/dev/serial/by-id/usb-Caf\xE9\n"
+                          "COM4=tcp://h:1?a=b\n"
+                          "com3 = %TTY%\n"
+                          "COM3=/dev/null\n"
+                          "[StartUP]\n"
+                          "ADRESS=A004\n"
+                          "ComPort=9\n");
+    QTest::newRow("LF") << file;
+    QTest::newRow("CRLF") << QByteArray(file).replace("\n", "\r\n");
+    QTest::newRow("no final newline") << file.chopped(1);
 }
 
 void TstStartup::handEditedFileSurvives()
@@ -221,6 +222,7 @@ void TstStartup::handEditedFileSurvives()
         Form1 form;
         form.Form_Load();
         QVERIFY(form.MSComm1.portOpen());
+        QCOMPARE(form.MSComm1.settings(), QStringLiteral("9600,N,8,1"));
         QVERIFY(form.Option3->isChecked());
         form.Option4->setChecked(true);
         form.show();
