@@ -1,20 +1,318 @@
 #include "settingsstore.h"
 
+#include <QDir>
 #include <QFile>
-#include <QSettings>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringDecoder>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
-QSettings openStore(const QString &application)
+// Blanks around names and values; a CR before the line's LF is one of them.
+bool isBlank(char c)
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, application);
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-QString path(const QString &section, const QString &key)
+char upper(char c)
 {
-    return section + QLatin1Char('/') + key;
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// [begin, end) of the file.
+struct Span {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+
+Span trimmed(QByteArrayView file, Span s)
+{
+    while (s.begin < s.end && isBlank(file[s.begin]))
+        ++s.begin;
+    while (s.end > s.begin && isBlank(file[s.end - 1]))
+        --s.end;
+    return s;
+}
+
+QByteArrayView view(QByteArrayView file, Span s)
+{
+    return file.sliced(s.begin, s.end - s.begin);
+}
+
+qsizetype find(QByteArrayView file, char c, qsizetype from, qsizetype to)
+{
+    const void *hit = std::memchr(file.data() + from, c, size_t(to - from));
+    return hit ? static_cast<const char *>(hit) - file.data() : -1;
+}
+
+// One line: its text without the LF, and where the next line starts.
+struct Line {
+    Span text;
+    qsizetype next = 0;
+    bool hasLf() const { return next > text.end; }
+};
+
+class Lines
+{
+public:
+    explicit Lines(QByteArrayView file)
+        : m_file(file)
+    {
+        if (file.startsWith("\xEF\xBB\xBF")) // a byte order mark is not part of the first line
+            m_pos = 3;
+    }
+    bool next(Line *line)
+    {
+        if (m_pos >= m_file.size())
+            return false;
+        const qsizetype lf = find(m_file, '\n', m_pos, m_file.size());
+        line->text = {m_pos, lf < 0 ? m_file.size() : lf};
+        line->next = lf < 0 ? m_file.size() : lf + 1;
+        m_pos = line->next;
+        return true;
+    }
+
+private:
+    QByteArrayView m_file;
+    qsizetype m_pos = 0;
+};
+
+struct Match {
+    bool sectionSeen = false;
+    Line lastOfSection;        // last non-blank line of the first such section
+    std::optional<Span> value; // value of the first line naming the key
+};
+
+Match locate(QByteArrayView file, QByteArrayView section, QByteArrayView key)
+{
+    Match m;
+    Lines lines(file);
+    Line line;
+    bool inSection = false;
+    bool inFirst = false;
+    while (lines.next(&line)) {
+        const Span text = trimmed(file, line.text);
+        if (text.begin == text.end)
+            continue;
+        if (file[text.begin] == '[') {
+            const qsizetype close = find(file, ']', text.begin + 1, text.end);
+            if (close >= 0) {
+                inSection = sameName(view(file, trimmed(file, {text.begin + 1, close})), section);
+                inFirst = inSection && !m.sectionSeen;
+                if (inSection)
+                    m.sectionSeen = true;
+                if (inFirst)
+                    m.lastOfSection = line;
+                continue;
+            }
+        }
+        if (!inSection)
+            continue;
+        if (inFirst)
+            m.lastOfSection = line;
+        const qsizetype equals = find(file, '=', text.begin, text.end);
+        if (equals >= 0 && sameName(view(file, trimmed(file, {text.begin, equals})), key)) {
+            m.value = trimmed(file, {equals + 1, text.end});
+            return m;
+        }
+    }
+    return m;
+}
+
+QByteArray unquoted(QByteArrayView value)
+{
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.sliced(1, value.size() - 2);
+    return value.toByteArray();
+}
+
+// The line ending of the file's first line, or the platform's for a file
+// without one.
+QByteArrayView lineEnding(QByteArrayView file)
+{
+    const qsizetype lf = file.indexOf('\n');
+    if (lf > 0 && file[lf - 1] == '\r')
+        return "\r\n";
+    if (lf >= 0)
+        return "\n";
+#ifdef Q_OS_WIN
+    return "\r\n";
+#else
+    return "\n";
+#endif
+}
+
+bool writableName(QByteArrayView name)
+{
+    if (name.contains('\n') || name.contains('='))
+        return false;
+    return name.isEmpty() || (!isBlank(name.front()) && !isBlank(name.back()));
+}
+
+} // namespace
+
+namespace IniText {
+
+std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section, QByteArrayView key)
+{
+    const Match m = locate(file, section, key);
+    if (!m.value)
+        return std::nullopt;
+    return unquoted(view(file, *m.value));
+}
+
+std::optional<Edit> edit(QByteArrayView file, QByteArrayView section, QByteArrayView key,
+                         QByteArrayView value)
+{
+    if (!writableName(section) || section.contains(']') || !writableName(key)
+        || key.startsWith('[') || value.contains('\n'))
+        return std::nullopt;
+
+    QByteArray text;
+    const bool quote = !value.isEmpty()
+                       && (isBlank(value.front()) || isBlank(value.back())
+                           || (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
+    text.reserve(value.size() + 2);
+    if (quote)
+        text += '"';
+    text += value;
+    if (quote)
+        text += '"';
+
+    const Match m = locate(file, section, key);
+    if (m.value)
+        return Edit{m.value->begin, m.value->end - m.value->begin, text};
+
+    const QByteArrayView eol = lineEnding(file);
+    const QByteArray entry = key.toByteArray() + '=' + text;
+    if (m.sectionSeen) {
+        const Line &after = m.lastOfSection;
+        if (after.hasLf()) {
+            // Keep the ending of the line the new one follows.
+            const bool crlf = after.text.end > after.text.begin && file[after.text.end - 1] == '\r';
+            return Edit{after.next, 0, entry + (crlf ? "\r\n" : "\n")};
+        }
+        // The section ends the file without a final line break: neither
+        // does the new line.
+        return Edit{file.size(), 0, eol.toByteArray() + entry};
+    }
+
+    QByteArray added;
+    if (!file.isEmpty()) {
+        if (!file.endsWith('\n'))
+            added += eol;
+        // One blank line between the last line and the new section.
+        const qsizetype end = file.endsWith('\n') ? file.size() - 1 : file.size();
+        const qsizetype start = file.lastIndexOf('\n', end - 1) + 1;
+        if (trimmed(file, {start, end}).end > trimmed(file, {start, end}).begin)
+            added += eol;
+    }
+    added += '[';
+    added += section;
+    added += ']';
+    added += eol;
+    added += entry;
+    added += eol;
+    return Edit{file.size(), 0, added};
+}
+
+bool Edit::changes(QByteArrayView file) const
+{
+    return file.sliced(at, removed) != QByteArrayView(inserted);
+}
+
+QByteArray Edit::applied(QByteArrayView file) const
+{
+    QByteArray out;
+    out.reserve(file.size() - removed + inserted.size());
+    out += file.first(at);
+    out += inserted;
+    out += file.sliced(at + removed);
+    return out;
+}
+
+std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
+                                   QByteArrayView key, QByteArrayView value)
+{
+    const std::optional<Edit> e = edit(file, section, key, value);
+    if (!e)
+        return std::nullopt;
+    return e->applied(file);
+}
+
+QString decode(QByteArrayView value)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QString text = utf8(value);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(value);
+}
+
+} // namespace IniText
+
+namespace {
+
+QString configFolder()
+{
+#ifdef Q_OS_WIN
+    const QString appData = qEnvironmentVariable("APPDATA");
+    if (!appData.isEmpty())
+        return QDir::fromNativeSeparators(appData);
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+// The file a save writes: the settings file itself, or the end of its chain
+// of symlinks. Empty when the chain loops or leads to nothing; the reason
+// goes to standard error, once in the run of the program.
+QString writeTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    QString why = QStringLiteral("points to %1, which does not exist").arg(info.symLinkTarget());
+#ifdef Q_OS_UNIX
+    // Qt's canonical path of a link to itself is the link: ask the system.
+    if (char *resolved = ::realpath(QFile::encodeName(path).constData(), nullptr)) {
+        const QString target = QFile::decodeName(resolved);
+        std::free(resolved);
+        return target;
+    }
+    if (errno == ELOOP)
+        why = QStringLiteral("is part of a loop of symbolic links");
+#else
+    const QString target = info.canonicalFilePath();
+    if (!target.isEmpty() && QFileInfo::exists(target))
+        return target;
+#endif
+    static bool told = false;
+    if (!told) {
+        told = true;
+        std::fprintf(stderr, "ORVA: settings not saved: %s %s\n",
+                     QFile::encodeName(path).constData(), why.toLocal8Bit().constData());
+    }
+    return {};
 }
 
 } // namespace
@@ -24,43 +322,70 @@ namespace SettingsStore {
 QString read(const QString &application, const QString &section, const QString &key,
              const QString &defaultText)
 {
-    QSettings store = openStore(application);
-    const QVariant value = store.value(path(section, key));
-    if (!value.isValid())
+    QFile file(fileName(application));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return defaultText;
-    // A key written by hand as a list ("a, b") comes back as a list; read it
-    // back as the text it was.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QStringLiteral(", "));
-    return value.toString();
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return defaultText;
+    const std::optional<QByteArray> value =
+        IniText::lookup(bytes, section.toUtf8(), key.toUtf8());
+    return value ? IniText::decode(*value) : defaultText;
 }
 
 bool save(const QString &application, const QString &section, const QString &key,
           const QString &text)
 {
-    QSettings store = openStore(application);
-    (void)store.allKeys(); // parses the file, so that a broken one shows in status()
-    const bool broken = store.status() == QSettings::FormatError;
-    if (broken) {
-        // Writing would replace the file with the part that could be read;
-        // keep the original beside it so nothing the user wrote is lost.
-        const QString keep = store.fileName() + QStringLiteral(".broken");
-        QFile::remove(keep);
-        if (!QFile::copy(store.fileName(), keep))
-            return false;
-    } else if (store.status() != QSettings::NoError) {
+    const QString target = writeTarget(fileName(application));
+    if (target.isEmpty())
         return false;
+    const QFileInfo info(target);
+    if (!info.exists() && !QDir().mkpath(info.absolutePath()))
+        return false;
+
+    // Two programs saving at once must not undo each other's line.
+    QLockFile lock(target + QStringLiteral(".lock"));
+    lock.tryLock(2000);
+
+    QByteArray before;
+    QFile in(target);
+    const bool existed = in.exists();
+    if (existed) {
+        // A file that cannot be read is not written either: nothing of it
+        // may be lost.
+        if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return false;
+        before = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            return false;
+        in.close();
     }
-    store.setValue(path(section, key), text);
-    store.sync();
-    // The parse error stays in status() after a successful rewrite.
-    return store.status() == QSettings::NoError
-           || (broken && store.status() == QSettings::FormatError);
+    const std::optional<IniText::Edit> edit =
+        IniText::edit(before, section.toUtf8(), key.toUtf8(), text.toUtf8());
+    if (!edit)
+        return false;
+    if (existed && !edit->changes(before))
+        return true;
+    // The new text goes to a temporary file beside the target, which then
+    // replaces it; the target's permissions carry over. The pieces are
+    // written as they are, without a second copy of a large file in memory.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArrayView pieces[] = {QByteArrayView(before).first(edit->at), edit->inserted,
+                                     QByteArrayView(before).sliced(edit->at + edit->removed)};
+    for (const QByteArrayView piece : pieces) {
+        if (out.write(piece.data(), piece.size()) != piece.size()) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
 }
 
 QString fileName(const QString &application)
 {
-    return openStore(application).fileName();
+    return configFolder() + QLatin1Char('/') + application + QStringLiteral(".ini");
 }
 
 QString readStartUp(const QString &key, const QString &defaultText)

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <optional>
 
 // Per-user persisted texts, addressed by application, section and key.
 // Backed by an INI file in the user's configuration folder
-// ($XDG_CONFIG_HOME/<application>.ini on Linux); writes go through a lock
-// file and an atomic replace, so a crash never leaves half a file behind.
+// ($XDG_CONFIG_HOME/<application>.ini on Linux) that is partly the user's:
+// a save changes only its key's line and keeps every other byte. Writes are
+// atomic (temporary file, then rename) and go through a symlink to its target.
 namespace SettingsStore {
 
 inline constexpr const char *kApplication = "ORVA";
@@ -17,8 +22,8 @@ inline constexpr const char *kPorts = "Ports";
 QString read(const QString &application, const QString &section, const QString &key,
              const QString &defaultText);
 
-// Stores |text|. Returns false when the file could not be written; the
-// caller's run goes on either way.
+// Stores |text|. Returns false when the file could not be written (it is
+// then left exactly as it was); the caller's run goes on either way.
 bool save(const QString &application, const QString &section, const QString &key,
           const QString &text);
 
@@ -30,6 +35,53 @@ QString readStartUp(const QString &key, const QString &defaultText);
 bool saveStartUp(const QString &key, const QString &text);
 
 } // namespace SettingsStore
+
+// The INI text itself, bytes in and bytes out, with no file involved.
+//
+// Lines end at LF; a CR before it belongs to the line's ending. A line whose
+// first non-blank character is '[' and that holds a ']' starts a section named
+// by the text between them. Any other line with an '=' is a key: its name is
+// the text before the first '=', its value the text after it; both lose their
+// surrounding blanks, and the value loses one pair of double quotes that
+// encloses all of it. Lines without '=' (comments, damaged lines) are skipped.
+// Section and key names compare without regard to ASCII letter case. Sections
+// of the same name count as one; the first line naming the key wins.
+namespace IniText {
+
+// The value of |key| in |section|, or nothing when no line names it.
+std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section,
+                                 QByteArrayView key);
+
+// Saving one key is one replacement in the file: |removed| bytes at |at| give
+// way to |inserted|.
+struct Edit {
+    qsizetype at = 0;
+    qsizetype removed = 0;
+    QByteArray inserted;
+
+    bool changes(QByteArrayView file) const;
+    QByteArray applied(QByteArrayView file) const;
+};
+
+// The edit that sets |key| in |section| to |value|: the line that lookup() reads
+// gets the new value; otherwise a line is added after the last non-blank line
+// of the first such section, or the section is added at the end of the file.
+// Every other byte stays as it was. A value with surrounding blanks, or one
+// that is itself enclosed in quotes, is written in quotes so that it reads
+// back unchanged. Nothing when the name or value cannot be written as one
+// line (a line break in it, an '=' or ']' in a name, blanks around a name).
+std::optional<Edit> edit(QByteArrayView file, QByteArrayView section, QByteArrayView key,
+                         QByteArrayView value);
+
+// |file| with that edit made.
+std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
+                                   QByteArrayView key, QByteArrayView value);
+
+// A stored value as text: UTF-8 when it is valid UTF-8, otherwise one
+// character per byte (Latin-1), so that no byte is lost.
+QString decode(QByteArrayView value);
+
+} // namespace IniText
 
 // Leading numeric value of a text: blanks are skipped, then an optional sign,
 // digits, a decimal point and an exponent are read as far as they go. A text

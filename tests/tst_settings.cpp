@@ -3,7 +3,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TstSettings : public QObject
 {
@@ -15,8 +19,14 @@ private slots:
     void numbers_data();
     void numbers();
     void roundTripAndDefaults();
-    void brokenFileIsKeptAside();
-    void unwritableStoreReportsFailure();
+    void reads_data();
+    void reads();
+    void saves_data();
+    void saves();
+    void faults_data();
+    void faults();
+    void linkFaultToldOnce();
+    void cleanup();
 };
 
 void TstSettings::numbers_data()
@@ -75,37 +85,291 @@ void TstSettings::roundTripAndDefaults()
     QCOMPARE(fileName("ORVA"), TestEnv::settingsFile());
 }
 
-// A file the store cannot parse is not silently cut down to what it could
-// read: the original stays beside the rewritten one.
-void TstSettings::brokenFileIsKeptAside()
+namespace {
+
+QByteArray contents(const QString &path)
 {
-    const QString file = TestEnv::settingsFile();
-    QByteArray garbage("\xff\xfe[StartUP\nComPort=3\n=\n[[x]\n\x01\x02", 27);
-    for (int i = 0; i < 64; ++i)
-        garbage += char(i * 37);
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(garbage);
-    }
-    (void)SettingsStore::read("ORVA", "StartUP", "ComPort", "DATAC"); // must not throw or hang
-    QVERIFY(SettingsStore::save("ORVA", "StartUP", "ADRESS", "A001"));
-    QFile kept(file + ".broken");
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(kept.readAll(), garbage);
-    QCOMPARE(SettingsStore::read("ORVA", "StartUP", "ADRESS", "DATAD"), QStringLiteral("A001"));
-    QFile::remove(file + ".broken");
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-void TstSettings::unwritableStoreReportsFailure()
+void put(const QString &path, const QByteArray &bytes)
 {
-    // A folder where the file should be: nothing can be read or written.
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// A hand-edited file as users keep it: comments, blank lines, their own order.
+const QByteArray kHandEdited = "; projector in room 4\n"
+                               "[StartUP]\n"
+                               "ComPort=3\n"
+                               "ADRESS=A001\n"
+                               "BaudRate=96\n"
+                               "\n"
+                               "; the USB adapter on the desk\n"
+                               "[Ports]\n"
+                               "COM3=/dev/ttyUSB0\n";
+
+} // namespace
+
+// What reading sees in files written by hand.
+void TstSettings::reads_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value"); // "<absent>" when the key is not there
+
+    const QString s = "StartUP", p = "Ports";
+    QTest::newRow("line without = skipped")
+        << QByteArray("[Ports]\nCOM6 /dev/ttyUSB1\nCOM5=/dev/ttyS9\n") << p << "COM5" << "/dev/ttyS9";
+    QTest::newRow("line without = is no key")
+        << QByteArray("[Ports]\nCOM6 /dev/ttyUSB1\n") << p << "COM6" << "<absent>";
+    QTest::newRow("non-UTF-8 byte, one character per byte")
+        << QByteArray("[Ports]\nCOM5=/dev/serial/by-id/usb-Caf\xE9\n") << p << "COM5"
+        << QString::fromLatin1("/dev/serial/by-id/usb-Caf\xE9");
+    QTest::newRow("UTF-8") << QByteArray("[Ports]\nCOM5=/dev/Caf\xC3\xA9\n") << p << "COM5"
+                           << QString::fromUtf8("/dev/Caf\xC3\xA9");
+    QTest::newRow("stray quote stays in its line")
+        << QByteArray("[StartUP]\nBaudRate=96\"\n[Ports]\nCOM3=/dev/ttyUSB0\n") << s << "BaudRate"
+        << "96\"";
+    QTest::newRow("stray quote hides nothing after it")
+        << QByteArray("[StartUP]\nBaudRate=96\"\n[Ports]\nCOM3=/dev/ttyUSB0\n") << p << "COM3"
+        << "/dev/ttyUSB0";
+    QTest::newRow("empty quotes") << QByteArray("[StartUP]\nADRESS=\"\"\n") << s << "ADRESS" << "";
+    QTest::newRow("one quote kept") << QByteArray("[StartUP]\nADRESS=\"A002\n") << s << "ADRESS"
+                                    << "\"A002";
+    QTest::newRow("key of another section")
+        << QByteArray("[Ports]\nADRESS=A003\n") << s << "ADRESS" << "<absent>";
+    QTest::newRow("key before any section")
+        << QByteArray("ComPort=3\n[StartUP]\n") << s << "ComPort" << "<absent>";
+    QTest::newRow("comment is no key") << QByteArray("[StartUP]\n;ComPort=5\n") << s << "ComPort"
+                                       << "<absent>";
+    QTest::newRow("comment after a section name")
+        << QByteArray("[StartUP] ; mine\nComPort=3\n") << s << "ComPort" << "3";
+    QTest::newRow("empty file") << QByteArray() << s << "ComPort" << "<absent>";
+    static const char garbage[] = "\xff\xfe[StartUP\nComPort=3\n=\n[[x]\n\x01\x02\0ComPort=9";
+    QTest::newRow("binary garbage")
+        << QByteArray::fromRawData(garbage, sizeof garbage - 1) << s
+        << "ComPort" << "<absent>";
+}
+
+void TstSettings::reads()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    put(TestEnv::settingsFile(), file);
+    QTEST(SettingsStore::read("ORVA", section, key, "<absent>"), "value");
+}
+
+// A save changes its key's line, or adds one, and no other byte.
+void TstSettings::saves_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QByteArray>("after");
+
+    // Comments, damaged lines, other bytes and the letter case of names as
+    // they stay around a changed line: see the start-up test's hand-edited file.
+    const QString s = "StartUP", p = "Ports";
+    QTest::newRow("same value: untouched") << kHandEdited << s << "ADRESS" << "A001" << true
+                                           << kHandEdited;
+    QTest::newRow("stray quote kept")
+        << QByteArray("[StartUP]\nBaudRate=96\"\n\n[Ports]\nCOM3=/dev/ttyUSB0\n") << s << "ADRESS"
+        << "A001" << true
+        << QByteArray("[StartUP]\nBaudRate=96\"\nADRESS=A001\n\n[Ports]\nCOM3=/dev/ttyUSB0\n");
+    QTest::newRow("added after the last line of its section")
+        << QByteArray("[StartUP]\nComPort=3\n; end\n\n\n[Ports]\n") << s << "ADRESS" << "A002"
+        << true << QByteArray("[StartUP]\nComPort=3\n; end\nADRESS=A002\n\n\n[Ports]\n");
+    QTest::newRow("empty section") << QByteArray("[StartUP]\n[Ports]\n") << s << "ADRESS" << ""
+                                   << true << QByteArray("[StartUP]\nADRESS=\n[Ports]\n");
+    QTest::newRow("section added at the end")
+        << QByteArray("[StartUP]\nComPort=3\n") << p << "COM3" << "/dev/ttyUSB0" << true
+        << QByteArray("[StartUP]\nComPort=3\n\n[Ports]\nCOM3=/dev/ttyUSB0\n");
+    QTest::newRow("section after a blank last line")
+        << QByteArray("; mine\n\n") << s << "ADRESS" << "A001" << true
+        << QByteArray("; mine\n\n[StartUP]\nADRESS=A001\n");
+    QTest::newRow("CRLF added line")
+        << QByteArray("[StartUP]\r\nComPort=3\r\n") << s << "ADRESS" << "A002" << true
+        << QByteArray("[StartUP]\r\nComPort=3\r\nADRESS=A002\r\n");
+    QTest::newRow("CRLF added section")
+        << QByteArray("[Ports]\r\nCOM3=/dev/x\r\n") << s << "ADRESS" << "A002" << true
+        << QByteArray("[Ports]\r\nCOM3=/dev/x\r\n\r\n[StartUP]\r\nADRESS=A002\r\n");
+    QTest::newRow("no final newline added line")
+        << QByteArray("[StartUP]\nComPort=3") << s << "ADRESS" << "A002" << true
+        << QByteArray("[StartUP]\nComPort=3\nADRESS=A002");
+    QTest::newRow("no final newline added section")
+        << QByteArray("[Ports]\nCOM3=/dev/x") << s << "ADRESS" << "A002" << true
+        << QByteArray("[Ports]\nCOM3=/dev/x\n\n[StartUP]\nADRESS=A002\n");
+    QTest::newRow("key in the second of two sections")
+        << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nADRESS=A001\n") << s << "ADRESS" << "A002"
+        << true << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nADRESS=A002\n");
+    QTest::newRow("new key goes to the first of two sections")
+        << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nBaudRate=96\n") << s << "ADRESS" << "A002"
+        << true << QByteArray("[StartUP]\nComPort=3\nADRESS=A002\n[StartUP]\nBaudRate=96\n");
+    QTest::newRow("quotes replaced") << QByteArray("[StartUP]\nADRESS=\"A001\"\n") << s << "ADRESS"
+                                     << "A002" << true << QByteArray("[StartUP]\nADRESS=A002\n");
+    QTest::newRow("= inside the value") << QByteArray("[Ports]\nCOM5=a\n") << p << "COM5"
+                                        << "tcp://h:1?a=b" << true
+                                        << QByteArray("[Ports]\nCOM5=tcp://h:1?a=b\n");
+    QTest::newRow("surrounding blanks quoted") << QByteArray("[StartUP]\nADRESS=\n") << s
+                                               << "ADRESS" << " A002" << true
+                                               << QByteArray("[StartUP]\nADRESS=\" A002\"\n");
+    QTest::newRow("enclosing quotes quoted") << QByteArray() << s << "ADRESS" << "\"A\"" << true
+                                             << QByteArray("[StartUP]\nADRESS=\"\"A\"\"\n");
+    QTest::newRow("empty file") << QByteArray() << s << "ADRESS" << "A001" << true
+                                << QByteArray("[StartUP]\nADRESS=A001\n");
+    QTest::newRow("byte order mark kept")
+        << QByteArray("\xEF\xBB\xBF[StartUP]\nADRESS=A001\n") << s << "ADRESS" << "A002" << true
+        << QByteArray("\xEF\xBB\xBF[StartUP]\nADRESS=A002\n");
+    static const char raw[] = "\xff\xfe[StartUP\nComPort=3\n=\n[[x]\n\x01\x02\0";
+    const QByteArray garbage(raw, sizeof raw - 1);
+    QTest::newRow("binary garbage kept") << garbage << s << "ADRESS" << "A001" << true
+                                         << garbage + "\n\n[StartUP]\nADRESS=A001\n";
+    QTest::newRow("line break in a value refused")
+        << kHandEdited << s << "ADRESS" << "A001\n[Ports]" << false << kHandEdited;
+}
+
+void TstSettings::saves()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(bool, saved);
     const QString file = TestEnv::settingsFile();
+    put(file, before);
+    QCOMPARE(SettingsStore::save("ORVA", section, key, value), saved);
+    QTEST(contents(file), "after");
+    if (saved)
+        QCOMPARE(SettingsStore::read("ORVA", section, key, "<absent>"), value);
+}
+
+// The file is not a plain, writable file of the user's.
+void TstSettings::faults_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QString>("read"); // ADRESS as start-up reads it afterwards
+    QTest::addColumn<bool>("unprivileged"); // permissions must hold
+
+    QTest::newRow("symlink") << "symlink" << true << "A002" << false;
+    QTest::newRow("symlink to a symlink") << "chain" << true << "A002" << false;
+    QTest::newRow("symlink loop") << "loop" << false << "<absent>" << false;
+    QTest::newRow("dangling symlink") << "dangling" << false << "<absent>" << false;
+    QTest::newRow("directory in its place") << "directory" << false << "<absent>" << false;
+    QTest::newRow("permissions kept") << "mode 640" << true << "A002" << false;
+    QTest::newRow("read-only file") << "mode 444" << false << "A001" << true;
+    QTest::newRow("no read permission") << "mode 200" << false << "<absent>" << true;
+    QTest::newRow("read-only folder") << "read-only folder" << false << "A001" << true;
+}
+
+void TstSettings::faults()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, saved);
+    QFETCH(bool, unprivileged);
+
+    if (unprivileged && TestEnv::permissionsIgnored()) {
+        QString output;
+        const int code = TestEnv::runUnprivileged(
+            QStringLiteral("faults:%1").arg(QString::fromLatin1(QTest::currentDataTag())), &output);
+        if (code < 0)
+            QSKIP("root cannot run this case as another user here");
+        QVERIFY2(code == 0, qPrintable(output));
+        return;
+    }
+
+    const QString file = TestEnv::settingsFile();
+    const QString folder = QFileInfo(file).absolutePath();
+    const QString real = folder + "/dotfiles/ORVA.ini";
+    QVERIFY(QDir().mkpath(folder + "/dotfiles"));
+    const QByteArray original = kHandEdited;
+    QString kept = file; // the path whose bytes a failed save must leave alone
+    if (kind == "symlink" || kind == "chain") {
+        put(real, original);
+        if (kind == "chain") {
+            QVERIFY(QFile::link(real, folder + "/dotfiles/link.ini"));
+            QVERIFY(QFile::link(folder + "/dotfiles/link.ini", file));
+        } else {
+            QVERIFY(QFile::link(real, file));
+        }
+        kept = real;
+    } else if (kind == "loop") {
+        QVERIFY(QFile::link(folder + "/dotfiles/other.ini", file));
+        QVERIFY(QFile::link(file, folder + "/dotfiles/other.ini"));
+    } else if (kind == "dangling") {
+        QVERIFY(QFile::link(real, file));
+    } else if (kind == "directory") {
+        QVERIFY(QDir().mkpath(file));
+    } else if (kind.startsWith("mode ")) {
+        put(file, original);
+        QVERIFY(::chmod(QFile::encodeName(file), kind.mid(5).toUInt(nullptr, 8)) == 0);
+    } else if (kind == "read-only folder") {
+        put(file, original);
+        QVERIFY(::chmod(QFile::encodeName(folder), 0555) == 0);
+    }
+    const QFileInfo link(file);
+    const QString linkTarget = link.symLinkTarget();
+
+    QCOMPARE(SettingsStore::save("ORVA", "StartUP", "ADRESS", "A002"), saved);
+    QTEST(SettingsStore::read("ORVA", "StartUP", "ADRESS", "<absent>"), "read");
+
+    // What a save did not write is as it was; a link stays a link.
+    QCOMPARE(QFileInfo(file).isSymLink(), link.isSymLink());
+    QCOMPARE(QFileInfo(file).symLinkTarget(), linkTarget);
+    QCOMPARE(QFileInfo::exists(real), kind == "symlink" || kind == "chain");
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    struct stat st = {};
+    if (kind.startsWith("mode ")) {
+        QVERIFY(::stat(QFile::encodeName(file), &st) == 0);
+        QCOMPARE(uint(st.st_mode & 07777), kind.mid(5).toUInt(nullptr, 8));
+    }
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    QByteArray expected = original;
+    if (saved)
+        expected.replace("ADRESS=A001", "ADRESS=A002");
+    if (QFileInfo(kept).isFile())
+        QCOMPARE(contents(kept), expected);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter("ORVA.ini."), QStringList());
+}
+
+// A link that leads nowhere is reported once in the run, with its reason.
+void TstSettings::linkFaultToldOnce()
+{
+    const QString file = TestEnv::settingsFile();
+    if (qEnvironmentVariableIsSet("ORVA_TEST_LINK_CHILD")) {
+        QVERIFY(QFile::link(file, file)); // a loop of one
+        QVERIFY(!SettingsStore::save("ORVA", "StartUP", "ADRESS", "A001"));
+        QVERIFY(!SettingsStore::save("ORVA", "StartUP", "ComPort", "3"));
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ORVA_TEST_LINK_CHILD", "1");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"linkFaultToldOnce"});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    const QString said = QString::fromLocal8Bit(child.readAllStandardError());
+    QCOMPARE(said.count("settings not saved"), 1);
+    QVERIFY2(said.contains("loop of symbolic links"), qPrintable(said));
+}
+
+void TstSettings::cleanup()
+{
+    const QString file = TestEnv::settingsFile();
+    const QString folder = QFileInfo(file).absolutePath();
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (QFileInfo(file).isDir() && !QFileInfo(file).isSymLink())
+        QDir(file).removeRecursively();
     QFile::remove(file);
-    QVERIFY(QDir().mkpath(file));
-    QCOMPARE(SettingsStore::read("ORVA", "StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
-    QVERIFY(!SettingsStore::save("ORVA", "StartUP", "ADRESS", "A001"));
-    QVERIFY(QDir(file).removeRecursively());
+    QDir(folder + "/dotfiles").removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(TstSettings)

@@ -3,6 +3,8 @@
 #include "testenv.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTest>
@@ -23,7 +25,10 @@ private slots:
     void outcomes();
     void closingStoresAddressAndClosesPort();
     void sendsExactlyTheFramedBytes();
-    void unreadableStoreFallsBackAndClosingCompletes();
+    void handEditedFileSurvives_data();
+    void handEditedFileSurvives();
+    void unusableStoreFallsBackAndClosingCompletes_data();
+    void unusableStoreFallsBackAndClosingCompletes();
 };
 
 void TstStartup::outcomes_data()
@@ -169,22 +174,136 @@ void TstStartup::sendsExactlyTheFramedBytes()
     QCOMPARE(form.Label25->text(), QString());
 }
 
-// A settings file the store cannot use at all: start-up takes the fallback,
-// closing still completes.
-void TstStartup::unreadableStoreFallsBackAndClosingCompletes()
+namespace {
+
+QByteArray contents(const QString &path)
 {
-    const QString file = TestEnv::settingsFile();
-    QFile::remove(file);
-    QVERIFY(QDir().mkpath(file));
-    TestEnv::whenModal([](QWidget *dialog) { dialog->close(); });
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool put(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+// A file edited by hand goes through start-up and closing with only the
+// address value changed: every other byte is the user's and stays.
+void TstStartup::handEditedFileSurvives_data()
+{
+    QTest::addColumn<QByteArray>("file"); // %TTY% is the line, %ADDR% the address
+
+    // Comments, blank lines, own order, names in any case with blanks, a stray
+    // quote ending [StartUP], a line without '=', a byte that is not UTF-8,
+    // '=' inside a value, duplicate keys and sections (the first ones count).
+    const QByteArray file("; projector in room 4\n"
+                          "[startup]\n"
+                          "  comport = 3 \n"
+                          "adress = %ADDR% \t\n"
+                          "BaudRate=96\"\n"
+                          "\n"
+                          "; the desk adapter, by id\n"
+                          "[ Ports ]\n"
+                          "COM6 /dev/ttyUSB1\n"
+                          "COM5=/dev/serial/by-id/usb-Caf\xE9\n"
+                          "COM4=tcp://h:1?a=b\n"
+                          "com3 = %TTY%\n"
+                          "COM3=/dev/null\n"
+                          "[StartUP]\n"
+                          "ADRESS=A004\n"
+                          "ComPort=9\n");
+    QTest::newRow("LF") << file;
+    QTest::newRow("CRLF") << QByteArray(file).replace("\n", "\r\n");
+    QTest::newRow("no final newline") << file.chopped(1);
+}
+
+void TstStartup::handEditedFileSurvives()
+{
+    QFETCH(QByteArray, file);
+    PtyLine line;
+    file.replace("%TTY%", QFile::encodeName(line.slavePath()));
+    const QString path = TestEnv::settingsFile();
+    QVERIFY(put(path, QByteArray(file).replace("%ADDR%", "A001")));
     {
         Form1 form;
         form.Form_Load();
-        QCOMPARE(int(form.ComPortNo), 0);
+        QVERIFY(form.MSComm1.portOpen());
+        QCOMPARE(form.MSComm1.settings(), QStringLiteral("9600,N,8,1"));
+        QVERIFY(form.Option3->isChecked());
+        form.Option4->setChecked(true);
         form.show();
         QVERIFY(form.close());
     }
-    QVERIFY(QDir(file).removeRecursively());
+    QCOMPARE(contents(path), QByteArray(file).replace("%ADDR%", "A002"));
+}
+
+// A settings file the store cannot use: start-up takes the fallback, closing
+// still completes, and the file is left as it was.
+void TstStartup::unusableStoreFallsBackAndClosingCompletes_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("unprivileged"); // permissions must hold
+
+    QTest::newRow("directory in its place") << "directory" << false;
+    QTest::newRow("no read permission") << "unreadable" << true;
+    QTest::newRow("read-only folder") << "read-only folder" << true;
+}
+
+void TstStartup::unusableStoreFallsBackAndClosingCompletes()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, unprivileged);
+    if (unprivileged && TestEnv::permissionsIgnored()) {
+        QString output;
+        const int code = TestEnv::runUnprivileged(
+            QStringLiteral("unusableStoreFallsBackAndClosingCompletes:%1")
+                .arg(QString::fromLatin1(QTest::currentDataTag())),
+            &output);
+        if (code < 0)
+            QSKIP("root cannot run this case as another user here");
+        QVERIFY2(code == 0, qPrintable(output));
+        return;
+    }
+
+    const QString file = TestEnv::settingsFile();
+    const QString folder = QFileInfo(file).absolutePath();
+    const QByteArray original("[StartUP]\nComPort=7\nADRESS=A003\n[Ports]\nCOM7=/nonexistent/tty\n");
+    QFile::remove(file);
+    if (kind == "directory") {
+        QVERIFY(QDir().mkpath(file));
+    } else {
+        QVERIFY(put(file, original));
+        if (kind == "unreadable")
+            QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
+        else
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    bool dialogShown = false;
+    TestEnv::whenModal([&dialogShown](QWidget *dialog) {
+        dialogShown = true;
+        dialog->close();
+    });
+    {
+        Form1 form;
+        form.Form_Load();
+        QVERIFY(dialogShown);
+        QVERIFY(!form.MSComm1.portOpen());
+        form.Option4->setChecked(true); // a new address that cannot be stored
+        form.show();
+        QVERIFY(form.close());
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (kind == "directory") {
+        QVERIFY(QFileInfo(file).isDir());
+        QVERIFY(QDir(file).removeRecursively());
+    } else {
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(contents(file), original);
+        QFile::remove(file);
+    }
 }
 
 QTEST_MAIN(TstStartup)

@@ -2,10 +2,10 @@
 
 #include "projector.h"
 #include "rawpty.h"
+#include "settingsstore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QSettings>
 #include <QSocketNotifier>
 #include <QTest>
 
@@ -31,9 +31,8 @@ PtyLine::~PtyLine()
 
 void PtyLine::mapAs(int port) const
 {
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ORVA"));
-    s.setValue(QStringLiteral("Ports/COM%1").arg(port), m_slavePath);
-    s.sync();
+    SettingsStore::save(QStringLiteral("ORVA"), QStringLiteral("Ports"),
+                        QStringLiteral("COM%1").arg(port), m_slavePath);
 }
 
 QByteArray PtyLine::drain()

@@ -1,11 +1,18 @@
 #include "testenv.h"
 
+#include "settingsstore.h"
+
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QSettings>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace TestEnv {
 
@@ -15,9 +22,11 @@ QTemporaryDir *folder()
     static QTemporaryDir dir;
     return &dir;
 }
-QSettings store()
+// "Section/Key" as its two parts.
+std::pair<QString, QString> split(const QString &sectionKey)
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ORVA"));
+    const qsizetype slash = sectionKey.indexOf(QLatin1Char('/'));
+    return {sectionKey.left(slash), sectionKey.mid(slash + 1)};
 }
 } // namespace
 
@@ -33,24 +42,53 @@ QString settingsFile()
 
 void clearStore()
 {
-    QSettings s = store();
-    s.clear();
-    s.sync();
+    QFile::remove(settingsFile());
 }
 
 void seed(const QList<std::pair<QString, QString>> &keys)
 {
-    QSettings s = store();
-    s.clear();
-    for (const auto &[key, value] : keys)
-        s.setValue(key, value);
-    s.sync();
+    clearStore();
+    for (const auto &[sectionKey, value] : keys) {
+        const auto [section, key] = split(sectionKey);
+        SettingsStore::save(QStringLiteral("ORVA"), section, key, value);
+    }
 }
 
 QString stored(const QString &sectionKey, const QString &absent)
 {
-    QSettings s = store();
-    return s.value(sectionKey, absent).toString();
+    const auto [section, key] = split(sectionKey);
+    return SettingsStore::read(QStringLiteral("ORVA"), section, key, absent);
+}
+
+int runUnprivileged(const QString &testCase, QString *output)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ORVA_TEST_CHILD"), QStringLiteral("1"));
+    env.insert(QStringLiteral("HOME"), QDir::tempPath());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                 QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                 testCase});
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit)
+        return -1;
+    *output = QString::fromLocal8Bit(child.readAll());
+    if (output->startsWith(QLatin1String("setpriv:")))
+        return -1; // no change of user here
+    return child.exitCode();
+}
+
+bool isUnprivilegedChild()
+{
+    return qEnvironmentVariableIsSet("ORVA_TEST_CHILD");
+}
+
+bool permissionsIgnored()
+{
+    return ::geteuid() == 0;
 }
 
 void whenModal(std::function<void(QWidget *)> answer)

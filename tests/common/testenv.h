@@ -9,8 +9,8 @@ class QLabel;
 #include <functional>
 
 // Points the settings store at a private, empty folder for the whole test
-// program. Call before anything reads settings (QSettings caches the folder
-// at first use); the folder is removed when the program ends.
+// program. Call before anything reads settings; the folder is removed when
+// the program ends.
 namespace TestEnv {
 
 void usePrivateSettings();
@@ -20,6 +20,16 @@ QString settingsFile();
 void seed(const QList<std::pair<QString, QString>> &keys);
 void clearStore();
 QString stored(const QString &sectionKey, const QString &absent = QStringLiteral("<absent>"));
+
+// Runs |testCase| ("function:tag") of this test program again in a child
+// process as the unprivileged user nobody, so that file permissions hold for
+// it as they do for any user (root passes them by). Returns the child's exit
+// code, or -1 when no such child could run; |output| gets what it printed.
+int runUnprivileged(const QString &testCase, QString *output);
+// True in that child.
+bool isUnprivilegedChild();
+// True when file permissions do not stop this process (it runs as root).
+bool permissionsIgnored();
 
 // Answers the next modal dialog that opens: |answer| runs with it (closing
 // it, clicking a button...) once it is the active modal widget.
