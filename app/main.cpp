@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "startupmark.h"
 
 #include <QApplication>
 
@@ -6,6 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Form1 window;
+    StartupMark::watch(&window);
     window.Form_Load();
     window.show();
     return app.exec();
