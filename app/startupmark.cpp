@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 #endif
@@ -56,10 +57,17 @@ namespace StartupMark {
 
 void watch(QWidget *window)
 {
+#ifdef Q_OS_UNIX
     bool ok = false;
     const int fd = qEnvironmentVariableIntValue("ORVA_STARTUP_MARK", &ok);
-    if (ok && fd > 2)
+    // Only a pipe or a file: a number that happens to name another open
+    // descriptor (the display connection, the serial line) is left alone.
+    struct stat info{};
+    if (ok && fd > 2 && fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISREG(info.st_mode)))
         new FirstPaint(window, fd);
+#else
+    Q_UNUSED(window);
+#endif
 }
 
 } // namespace StartupMark
