@@ -3,6 +3,7 @@
 #include "form1.h"
 #include "layout.h"
 #include "portreason.h"
+#include "porttext.h"
 #include "settingsstore.h"
 
 #include <QDir>
@@ -27,8 +28,8 @@
 namespace {
 
 
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 15;
+constexpr int kFirstPort = PortText::FirstPort;
+constexpr int kLastPort = PortText::LastPort;
 
 
 enum class Kind { Frame, Option, Text, Label, Button };
@@ -263,17 +264,7 @@ void Form2::portOption_Click(int port)
 
 int Form2::typedPort() const
 {
-    // Digits only (blanks around them allowed); anything else, or a number
-    // outside 1..15, is no port.
-    const QString text = Text1->text().trimmed();
-    if (text.isEmpty() || text.size() > 9)
-        return 0;
-    for (const QChar ch : text) {
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
-            return 0;
-    }
-    const int value = text.toInt();
-    return value >= kFirstPort && value <= kLastPort ? value : 0;
+    return PortText::portNumber(Text1->text());
 }
 
 void Form2::Text1_Change()
