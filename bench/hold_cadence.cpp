@@ -187,7 +187,8 @@ void BM_RepeatTick(benchmark::State &state)
     QPushButton *arrow = form.findChild<QPushButton *>(QStringLiteral("Command5"));
     form.engine.addressPrefix = QStringLiteral("A002");
     mouse(arrow, QEvent::MouseButtonPress);
-    form.engine.Timer1.stop(); // ticks are driven here
+    // Ticks are driven here.
+    form.engine.findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
     qint64 ticks = 0;
     for (auto _ : state) {
         form.engine.Timer1_Timer();
