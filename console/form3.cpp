@@ -130,7 +130,8 @@ void Form3::buildControls()
         }
         }
         w->setObjectName(name);
-        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width), WindowKit::px(c.height));
+        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width),
+                       WindowKit::px(c.height));
         if (c.kind == Kind::Button || c.kind == Kind::Hint)
             w->setFont(consoleFont(9.75, true));
         if (w->focusPolicy() != Qt::NoFocus)

@@ -17,6 +17,7 @@ struct Intervals {
     int timer1, timer2, timer4;
 };
 using P = TransactionEngine::Pace;
+// clang-format off
 constexpr Intervals kPaces[] = {
     {P::StartUp, 200, 10000, 10500},
     {P::PortOpened, 0, 1000, 1200},
@@ -25,6 +26,7 @@ constexpr Intervals kPaces[] = {
     {P::Console, 0, 7000, 7500},
     {P::MenuOn, 200, 0, 0},
 };
+// clang-format on
 
 } // namespace
 
@@ -62,9 +64,9 @@ void TransactionEngine::setPace(Pace pace)
     for (const Intervals &set : kPaces) {
         if (set.pace != pace)
             continue;
-        for (const auto &[timer, ms] : {std::pair{&Timer1, set.timer1},
-                                        std::pair{&Timer2, set.timer2},
-                                        std::pair{&Timer4, set.timer4}}) {
+        for (const auto &[timer, ms] :
+             {std::pair{&Timer1, set.timer1}, std::pair{&Timer2, set.timer2},
+              std::pair{&Timer4, set.timer4}}) {
             if (ms > 0)
                 timer->setInterval(ms);
         }

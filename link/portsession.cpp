@@ -39,8 +39,8 @@ QString PortSession::open()
     // Only 1..15 are port numbers here; a number outside them fails like a
     // port that cannot be opened.
     if (number < FirstPort || number > LastPort)
-        return PortReason::detail(MSComm::OpenFailure::BadPortNumber, number, QString(),
-                                  QString(), QString());
+        return PortReason::detail(MSComm::OpenFailure::BadPortNumber, number, QString(), QString(),
+                                  QString());
     // A new number and settings only apply after closing an open port.
     if (m_port.portOpen())
         m_port.setPortOpen(false);

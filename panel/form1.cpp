@@ -269,8 +269,7 @@ void Form1::changeEvent(QEvent *event)
     // A hold ends with a mouse release on an arrow. Should the window lose
     // the pointer while one is held (another window taking over), that
     // release never comes; end the hold rather than repeat forever.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()
-        && engine.holding())
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && engine.holding())
         m_holdButtons->mouseUp();
     QWidget::changeEvent(event);
 }

@@ -163,7 +163,8 @@ void Form2::buildControls()
         }
         }
         w->setObjectName(QString::fromLatin1(c.name));
-        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width), WindowKit::px(c.height));
+        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width),
+                       WindowKit::px(c.height));
         made[w->objectName()] = w;
         if (c.tab > 0)
             tabOrder.emplace_back(c.tab, w);

@@ -39,7 +39,7 @@ void TstPortSession::accept_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("baud");
     QTest::addColumn<bool>("opened");
-    QTest::addColumn<int>("speed"); // of the line once open
+    QTest::addColumn<int>("speed");   // of the line once open
     QTest::addColumn<QString>("why"); // part of the failure text
     QTest::newRow("COM4 at 9600") << 4 << 96 << true << 9600 << "";
     QTest::newRow("COM4 at 19200") << 4 << 192 << true << 19200 << "";
@@ -82,8 +82,8 @@ void TstPortSession::cancel_data()
     QTest::addColumn<int>("speed");
     using R = PortSession::CancelResult;
     QTest::newRow("back to COM4 at 9600") << 4 << 96 << false << R::Reopened << true << 96 << 9600;
-    QTest::newRow("back to COM4, odd code") << 4 << 7 << false << R::Reopened << true << 192
-                                            << 19200;
+    QTest::newRow("back to COM4, odd code")
+        << 4 << 7 << false << R::Reopened << true << 192 << 19200;
     QTest::newRow("back while open") << 4 << 192 << true << R::Reopened << true << 192 << 19200;
     QTest::newRow("previous gone") << 6 << 96 << false << R::Failed << false << 96 << 0;
     QTest::newRow("previous negative") << -3 << 96 << false << R::Failed << false << 96 << 0;
