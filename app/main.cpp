@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "startupmark.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -71,6 +72,7 @@ int main(int argc, char *argv[])
     // task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.orva"));
     Form1 window;
+    StartupMark::watch(&window);
     window.Form_Load();
     window.show();
     return app.exec();

@@ -2,6 +2,7 @@
 
 #include "portreason.h"
 #include "portsession.h"
+#include "porttext.h"
 #include "windowkit.h"
 
 #include <QDir>
@@ -24,11 +25,6 @@
 #include <vector>
 
 namespace {
-
-
-constexpr int kFirstPort = PortSession::FirstPort;
-constexpr int kLastPort = PortSession::LastPort;
-
 
 enum class Kind { Frame, Option, Text, Label, Button };
 enum class Parent { Dialog, BaudFrame, PortFrame };
@@ -256,17 +252,7 @@ void Form2::portOption_Click(int port)
 
 int Form2::typedPort() const
 {
-    // Digits only (blanks around them allowed); anything else, or a number
-    // outside 1..15, is no port.
-    const QString text = Text1->text().trimmed();
-    if (text.isEmpty() || text.size() > 9)
-        return 0;
-    for (const QChar ch : text) {
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
-            return 0;
-    }
-    const int value = text.toInt();
-    return value >= kFirstPort && value <= kLastPort ? value : 0;
+    return PortText::portNumber(Text1->text());
 }
 
 void Form2::Text1_Change()

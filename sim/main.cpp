@@ -100,7 +100,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption idOption(
         QStringLiteral("id"),
         QStringLiteral("The projector's address, three digits (default 001); it answers "
-                       "commands addressed to it, to AFFF and without an address."),
+                       "commands without an address and those addressed to it, and acts on "
+                       "those to all projectors (AFFF) without answering."),
         QStringLiteral("ID"), QStringLiteral("001"));
     const QCommandLineOption tcpOption(
         QStringLiteral("tcp"),

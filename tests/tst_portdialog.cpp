@@ -219,6 +219,9 @@ void TstPortDialog::badText_data()
                              "99999999999999999999", "7a", "1.5", "+5", "0x7"})
         QTest::addRow("set '%s'", text) << "set" << text << 3 << "0";
     QTest::newRow("set Arabic-Indic 1") << "set" << QStringLiteral("\u0661") << 3 << "0";
+    QTest::newRow("set fullwidth 7") << "set" << QStringLiteral("\uff17") << 3 << "0";
+    QTest::newRow("set blanks around 12") << "set" << "\t12 " << 12 << "\t12 ";
+    QTest::newRow("set 1, blank, 2") << "set" << "1 2" << 3 << "0";
     QTest::newRow("paste COM7") << "paste" << "COM7" << 3 << "0";
     QTest::newRow("type -") << "type" << "-" << 3 << "0";
     QTest::newRow("type abc") << "type" << "abc" << 3 << "0";

@@ -24,27 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb writes the number of the display it took to the descriptor given.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
-pids+=($!)
-read -r number <"$work/displayfd"
-export DISPLAY=":$number"
-
-log="$work/line.log"
-: >"$log"
-coproc LINE { exec /usr/bin/python3 tests/e2e/line.py "$log"; }
-pids+=($LINE_PID)
-read -r device <&"${LINE[0]}"
-mkdir -p "$work/config"
-cat >"$work/config/ORVA.ini" <<INI
-[StartUP]
-ComPort=3
-BaudRate=96
-ADRESS=
-[Ports]
-COM3=$device
-INI
+source tests/e2e/session.sh
 
 XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
   "$orva" >"$work/orva.log" 2>&1 &

@@ -25,29 +25,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 pass() { echo "ok: $*"; }
 
-# A private X display: Xvfb picks a free number and writes it to fd 3 once
-# it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
-
-# The line, mapped as COM3, and the program's settings.
-log="$work/line.log"
-: >"$log"
-coproc LINE { exec python3 tests/e2e/line.py "$log"; }
-pids+=($LINE_PID)
-read -r device <&"${LINE[0]}"
-mkdir -p "$work/config"
-cat >"$work/config/ORVA.ini" <<INI
-[StartUP]
-ComPort=3
-BaudRate=96
-ADRESS=
-[Ports]
-COM3=$device
-INI
+source tests/e2e/session.sh
 
 XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$orva" >/dev/null 2>&1 &
 orva_pid=$!
