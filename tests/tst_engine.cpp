@@ -51,6 +51,8 @@ private slots:
     void releaseResetsIntervals();
     void paces_data();
     void paces();
+    void lampTimeAfterStatus_data();
+    void lampTimeAfterStatus();
 
 private:
     // The engine's timer named |name|, driven or watched by hand.
@@ -334,6 +336,33 @@ void TstEngine::paces()
     QTEST(interval("Timer4"), "clearMs");
     QTEST(interval("Timer1"), "repeatMs");
     QCOMPARE(engine.pace(), pace);
+}
+
+void TstEngine::lampTimeAfterStatus_data()
+{
+    QTest::addColumn<bool>("cleared"); // the displays cleared in between
+    QTest::addColumn<QString>("status");
+    QTest::newRow("after POWER") << false << " Power ON   1 2 3 4   Hour Use";
+    QTest::newRow("after clearing") << true << "   1 2 3 4   Hour Use";
+}
+
+// The lamp time is appended to the status the engine showed last; once the
+// displays cleared, it stands alone. What the status line happens to hold
+// otherwise plays no part.
+void TstEngine::lampTimeAfterStatus()
+{
+    QFETCH(bool, cleared);
+    QFETCH(QString, status);
+    m_engine->sendCommand(cr("CR0"));
+    reply("00\r", 3);
+    if (cleared)
+        m_engine->Timer4_Timer();
+    m_display->status = QStringLiteral("elsewhere");
+    m_engine->sendCommand(cr("CR3"));
+    reply("01234\r", 6);
+    QCOMPARE(m_display->status, status);
+    QCOMPARE(m_engine->lastStatus(), status);
+    QCOMPARE(m_line->readAvailable(0), QByteArray("CR0\rCR3\r"));
 }
 
 QTEST_GUILESS_MAIN(TstEngine)
