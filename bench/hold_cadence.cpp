@@ -7,20 +7,17 @@
 // 10.05 s) must give 101 frames: one at the press and one every 100 ms.
 // A timer that drifts by a few milliseconds a tick loses several of them.
 #include "form1.h"
-#include "rawpty.h"
+#include "ptyline.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
-#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -28,32 +25,19 @@
 
 namespace {
 
-// The projector's end of the line: collects what the program sends.
+// The projector's end of the line: collects and timestamps what the
+// program sends.
 class LineEnd
 {
 public:
     LineEnd()
     {
-        RawPty pty;
-        if (!pty.open())
-            return;
-        m_master = pty.master;
-        m_slave = pty.slave;
-        m_path = pty.slavePath;
-        m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this]() { drain(); });
-    }
-    ~LineEnd()
-    {
-        m_notifier.reset();
-        if (m_master >= 0)
-            ::close(m_master);
-        if (m_slave >= 0)
-            ::close(m_slave);
+        if (m_line.isValid())
+            m_line.watch([this](const QByteArray &bytes) { take(bytes); });
     }
 
-    bool isValid() const { return m_master >= 0; }
-    QString path() const { return m_path; }
+    bool isValid() const { return m_line.isValid(); }
+    QString path() const { return m_line.slavePath(); }
 
     void start(const QElapsedTimer *clock)
     {
@@ -61,29 +45,22 @@ public:
         m_bytes.clear();
         m_frameTimes.clear();
     }
-    void drain()
-    {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            for (ssize_t i = 0; i < n; ++i) {
-                m_bytes.append(buffer[i]);
-                if (buffer[i] == '\r' && m_clock)
-                    m_frameTimes.push_back(m_clock->nsecsElapsed() / 1e6);
-            }
-        }
-    }
+    void drain() { take(m_line.readAvailable(0)); }
 
     const QByteArray &bytes() const { return m_bytes; }
     const std::vector<double> &frameTimes() const { return m_frameTimes; }
 
 private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_path;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    void take(const QByteArray &bytes)
+    {
+        for (const char c : bytes) {
+            m_bytes.append(c);
+            if (c == '\r' && m_clock)
+                m_frameTimes.push_back(m_clock->nsecsElapsed() / 1e6);
+        }
+    }
+
+    PtyLine m_line;
     const QElapsedTimer *m_clock = nullptr;
     QByteArray m_bytes;
     std::vector<double> m_frameTimes; // ms after the press
@@ -187,7 +164,8 @@ void BM_RepeatTick(benchmark::State &state)
     QPushButton *arrow = form.findChild<QPushButton *>(QStringLiteral("Command5"));
     form.engine.addressPrefix = QStringLiteral("A002");
     mouse(arrow, QEvent::MouseButtonPress);
-    form.engine.Timer1.stop(); // ticks are driven here
+    // Ticks are driven here.
+    form.engine.findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
     qint64 ticks = 0;
     for (auto _ : state) {
         form.engine.Timer1_Timer();

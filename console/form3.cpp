@@ -1,8 +1,7 @@
 #include "form3.h"
 
 #include "catalogue.h"
-#include "form1.h"
-#include "layout.h"
+#include "windowkit.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -53,19 +52,14 @@ const Control kControls[] = {
 
 QFont consoleFont(qreal points, bool bold)
 {
-    QFont f;
-    // IPAPGothic has the metrics of MS PGothic where that is not installed.
-    f.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
+    return WindowKit::font(points, bold);
 }
 
 const QLatin1StringView kCrMark{"[CR]"};
 
 } // namespace
 
-Form3::Form3(Form1 &main)
+Form3::Form3(QWidget &main)
     : QWidget(&main,
               Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                   | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -136,7 +130,8 @@ void Form3::buildControls()
         }
         }
         w->setObjectName(name);
-        w->setGeometry(Layout::px(c.left), Layout::px(c.top), Layout::px(c.width), Layout::px(c.height));
+        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width),
+                       WindowKit::px(c.height));
         if (c.kind == Kind::Button || c.kind == Kind::Hint)
             w->setFont(consoleFont(9.75, true));
         if (w->focusPolicy() != Qt::NoFocus)
@@ -181,14 +176,14 @@ void Form3::buildControls()
     const auto first = std::min_element(tabOrder.begin(), tabOrder.end(),
                                         [](const auto &a, const auto &b) { return a.first < b.first; });
     QWidget *firstStop = first->second;
-    Layout::setTabOrder(tabOrder);
+    WindowKit::setTabOrder(tabOrder);
     firstStop->setFocus();
 }
 
 void Form3::Form_Load()
 {
     Combo1->show();
-    setFixedSize(Layout::px(ClientWidth), Layout::px(LoadHeight - Form1::FrameAllowance));
+    setFixedSize(WindowKit::px(ClientWidth), WindowKit::px(LoadHeight - WindowKit::FrameAllowance));
     Combo2->hide();
     Combo3->hide();
     Label1->hide();
@@ -290,38 +285,22 @@ QString Form3::lineText(const QString &command)
 
 void Form3::Command1_Click()
 {
-    if (!m_main)
-        return;
-    Form1 &main = *m_main;
-    main.engine.Timer2.stop();
-    main.engine.Timer4.stop();
-    // Hyouji frames its argument in place; ConsoleCommand stays as it is, so
-    // each SEND carries the address prefix once.
-    QString frame = lineText(ConsoleCommand);
-    main.Hyouji(frame, TransactionEngine::SendMode);
+    // ConsoleCommand stays as it is: each SEND carries the address prefix
+    // once.
+    emit sendRequested(lineText(ConsoleCommand));
     Label1->hide();
     Label2->hide();
-    main.engine.Timer2.start();
-    main.engine.Timer4.start();
 }
 
 void Form3::Command2_Click()
 {
     if (!m_main)
         return;
-    Form1 &main = *m_main;
+    QWidget &main = *m_main;
     m_closingByButton = true;
     close();
     main.show();
-    restoreMainWindow(main);
-}
-
-void Form3::restoreMainWindow(Form1 &main)
-{
-    if (main.statusFrame)
-        main.statusFrame->show();
-    main.engine.Timer2.setInterval(1000);
-    main.engine.Timer4.setInterval(1200);
+    emit left();
 }
 
 void Form3::closeEvent(QCloseEvent *event)
@@ -329,25 +308,9 @@ void Form3::closeEvent(QCloseEvent *event)
     event->accept();
     if (!m_main)
         return;
-    // Unloaded from now on, even before the deferred deletion has run: a
-    // "Command Table" click loads a fresh console.
-    if (m_main->console == this)
-        m_main->console = nullptr;
+    emit unloaded();
     // The close box (or the main window closing) leaves by the same door as
     // CLOSE: the status frame must not stay hidden for the rest of the run.
     if (!m_closingByButton)
-        restoreMainWindow(*m_main);
-}
-
-void Form3::commandTable(Form1 &main)
-{
-    if (main.statusFrame)
-        main.statusFrame->hide();
-    main.engine.Timer2.setInterval(7000);
-    main.engine.Timer4.setInterval(7500);
-    if (!main.console)
-        main.console = new Form3(main);
-    main.console->show();
-    main.console->raise();
-    main.console->activateWindow();
+        emit left();
 }

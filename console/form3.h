@@ -4,7 +4,6 @@
 #include <QString>
 #include <QWidget>
 
-class Form1;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -13,7 +12,8 @@ class QPushButton;
 // The command console ("Command List"): any command of the catalogue, chosen
 // from one of three lists, given its digits in the text box and sent through
 // the main window. It is loaded by the main window's "Command Table" button
-// and unloaded (deleted) when it closes.
+// and unloaded (deleted) when it closes. It asks the main window for what it
+// needs by its signals, which the main window connects.
 class Form3 : public QWidget
 {
     Q_OBJECT
@@ -24,14 +24,10 @@ public:
     static constexpr int ClientWidth = 10005;
     static constexpr int LoadHeight = 2500;
 
-    // Builds the controls and loads the console (Form_Load).
-    explicit Form3(Form1 &main);
+    // Builds the controls and loads the console (Form_Load). |main| is the
+    // window it belongs to and shows again on CLOSE.
+    explicit Form3(QWidget &main);
     ~Form3() override;
-
-    // The main window's "Command Table" button: hides the status frame, sets
-    // the long reply intervals and shows the console, loading it when it is
-    // not loaded and otherwise bringing it forward as it is.
-    static void commandTable(Form1 &main);
 
     // The text SEND hands over: Text1 up to its first '[', then a carriage
     // return. Kept in step with Text1 by Text1_Change.
@@ -68,6 +64,15 @@ public:
     // cannot carry as one byte (beyond Latin-1) becomes one '?'.
     static QString lineText(const QString &command);
 
+signals:
+    // SEND: |text| goes out on the line, framed.
+    void sendRequested(const QString &text);
+    // The console closed: it is unloaded from now on.
+    void unloaded();
+    // The console is gone: the main window takes back its status frame and
+    // its normal reply time-outs.
+    void left();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -76,10 +81,7 @@ private:
     void rowChosen(QComboBox *list);
     void takeCommandFrom(const QString &row);
     void switchList(QComboBox *target);
-    // Close steps 3 and 4: status frame back, normal reply intervals.
-    static void restoreMainWindow(Form1 &main);
-
-    QPointer<Form1> m_main;
+    QPointer<QWidget> m_main;
     // Set while CLOSE unloads the console: CLOSE runs the restoring steps
     // itself, after showing the main window.
     bool m_closingByButton = false;

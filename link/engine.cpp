@@ -10,6 +10,24 @@ constexpr const char *kHoldCommands[] = {
     "C31",   "C8E", "C8F", "C91", "C90", "C5D", "C5E", "C5F", "C60",
 };
 
+// The timers' intervals in ms for each occasion; 0 leaves a timer's
+// interval as it is.
+struct Intervals {
+    TransactionEngine::Pace pace;
+    int timer1, timer2, timer4;
+};
+using P = TransactionEngine::Pace;
+// clang-format off
+constexpr Intervals kPaces[] = {
+    {P::StartUp, 200, 10000, 10500},
+    {P::PortOpened, 0, 1000, 1200},
+    {P::Hold, 100, 150, 200},
+    {P::AfterHold, 0, 500, 1000},
+    {P::Console, 0, 7000, 7500},
+    {P::MenuOn, 200, 0, 0},
+};
+// clang-format on
+
 } // namespace
 
 TransactionEngine::TransactionEngine(MSComm &port, EngineDisplay &display, QObject *parent)
@@ -23,9 +41,7 @@ TransactionEngine::TransactionEngine(MSComm &port, EngineDisplay &display, QObje
     // A coarse timer drifts by several milliseconds a tick; the repetition
     // must keep a steady 100 ms cadence.
     Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(200);
-    Timer2.setInterval(10000);
-    Timer4.setInterval(10500);
+    setPace(Pace::StartUp);
     connect(&Timer1, &QTimer::timeout, this, &TransactionEngine::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &TransactionEngine::Timer2_Timer);
     connect(&Timer4, &QTimer::timeout, this, &TransactionEngine::Timer4_Timer);
@@ -40,6 +56,54 @@ void TransactionEngine::show(Render::Legends legends)
         m_display.setLegendVisible(Render::CrLegend, true);
     if (legends & Render::SpaceLegend)
         m_display.setLegendVisible(Render::SpaceLegend, true);
+}
+
+void TransactionEngine::setPace(Pace pace)
+{
+    m_pace = pace;
+    for (const Intervals &set : kPaces) {
+        if (set.pace != pace)
+            continue;
+        for (const auto &[timer, ms] :
+             {std::pair{&Timer1, set.timer1}, std::pair{&Timer2, set.timer2},
+              std::pair{&Timer4, set.timer4}}) {
+            if (ms > 0)
+                timer->setInterval(ms);
+        }
+    }
+}
+
+void TransactionEngine::stopAll()
+{
+    if (holding())
+        Cont_M_up();
+    Timer1.stop();
+    Timer2.stop();
+    Timer4.stop();
+}
+
+void TransactionEngine::sendCommand(const QString &command)
+{
+    m_currentCommand = command;
+    Hyouji(m_currentCommand, SendMode);
+}
+
+void TransactionEngine::sendText(const QString &text)
+{
+    Timer2.stop();
+    Timer4.stop();
+    // Hyouji frames its argument in place: the caller's text keeps no
+    // prefix, so each send carries it once.
+    QString frame = text;
+    Hyouji(frame, SendMode);
+    Timer2.start();
+    Timer4.start();
+}
+
+void TransactionEngine::showStatus(const QString &text)
+{
+    m_lastStatus = text;
+    m_display.setStatusText(text);
 }
 
 void TransactionEngine::clearReply()
@@ -79,8 +143,8 @@ void TransactionEngine::Hyouji(QString &text, quint8 mode)
     }
     m_display.setReceivedText(rendered);
     if (const auto status =
-            Decode::statusFor(currentCommand, text.size(), rendered, m_display.statusText()))
-        m_display.setStatusText(*status);
+            Decode::statusFor(m_currentCommand, text.size(), rendered, m_lastStatus))
+        showStatus(*status);
 }
 
 void TransactionEngine::MSComm1_OnComm()
@@ -113,7 +177,7 @@ void TransactionEngine::Timer4_Timer()
 {
     m_display.setSentText(QString());
     m_display.setReceivedText(QString());
-    m_display.setStatusText(QString());
+    showStatus(QString());
     Timer4.stop();
 }
 
@@ -130,16 +194,14 @@ void TransactionEngine::holdPress(quint8 kind)
         return;
     m_holdGuard = 1;
     m_holdKind = kind;
-    currentCommand = holdCommand(kind) + QLatin1Char('\r');
+    m_currentCommand = holdCommand(kind) + QLatin1Char('\r');
     Cont_M_down();
 }
 
 void TransactionEngine::Cont_M_down()
 {
-    Timer1.setInterval(100);
-    Timer2.setInterval(150);
-    Timer4.setInterval(200);
-    Hyouji(currentCommand, SendMode);
+    setPace(Pace::Hold);
+    Hyouji(m_currentCommand, SendMode);
     Timer1.start();
 }
 
@@ -147,8 +209,8 @@ void TransactionEngine::Timer1_Timer()
 {
     if (m_holdKind == 0)
         return;
-    currentCommand = holdCommand(m_holdKind) + QLatin1Char('\r');
-    Hyouji(currentCommand, SendMode);
+    m_currentCommand = holdCommand(m_holdKind) + QLatin1Char('\r');
+    Hyouji(m_currentCommand, SendMode);
     // Timer1 repeats by itself; restarting it here would add each tick's
     // work to the period and make the cadence drift.
 }
@@ -161,8 +223,7 @@ void TransactionEngine::Cont_M_up()
     Timer4.start();
     m_display.setSentText(QString());
     m_display.setReceivedText(QString());
-    Timer2.setInterval(500);
-    Timer4.setInterval(1000);
+    setPace(Pace::AfterHold);
     clearReply();
     m_holdGuard = 0;
 }

@@ -16,8 +16,7 @@ public:
     virtual ~EngineDisplay() = default;
     virtual void setSentText(const QString &text) = 0;     // TxD line
     virtual void setReceivedText(const QString &text) = 0; // RxD line
-    virtual QString statusText() const = 0;                // decoded status line
-    virtual void setStatusText(const QString &text) = 0;
+    virtual void setStatusText(const QString &text) = 0;   // decoded status line
     // The legend lines for "[ACK]", "[CR]" and "_".
     virtual void setLegendVisible(Render::Legend legend, bool visible) = 0;
 };
@@ -33,11 +32,25 @@ public:
 //
 // The press-and-hold repetition of the arrow buttons lives here too: a hold
 // sends at once and then every Timer1 tick until it is released.
+//
+// The engine owns its timers and sets their intervals itself, one set per
+// occasion (setPace); nobody else starts, stops or times them.
 class TransactionEngine : public QObject
 {
     Q_OBJECT
 
 public:
+    // The occasions that set the timers' intervals; see kPaces in engine.cpp.
+    enum class Pace : quint8 {
+        StartUp,    // as the engine is made
+        PortOpened, // the stored port opened at start-up; the console closed
+        Hold,       // an arrow held
+        AfterHold,  // the arrow released
+        Console,    // the command console open: long replies
+        MenuOn,     // MENU "On" sent: the repetition back to its start-up period
+    };
+    Q_ENUM(Pace)
+
     static constexpr quint8 SendMode = 1;
     static constexpr quint8 ReceiveMode = 2;
     // The reply buffer keeps at most this many characters; the rest of a
@@ -50,6 +63,22 @@ public:
     // Send mode (1): |text| is framed with the address prefix in place and
     // written. Any other mode: |text| is shown as the reply and decoded.
     void Hyouji(QString &text, quint8 mode);
+
+    // A button's command (with its carriage return) becomes the current
+    // command, whose replies are decoded, and goes out framed.
+    void sendCommand(const QString &command);
+    // The console's text goes out framed; the current command stays, and
+    // so does the decoding of replies.
+    void sendText(const QString &text);
+    // The command last sent by sendCommand or a hold, framed.
+    const QString &currentCommand() const { return m_currentCommand; }
+
+    // Sets the intervals for |pace|; a running timer restarts with its new
+    // interval.
+    void setPace(Pace pace);
+    Pace pace() const { return m_pace; }
+    // Ends a hold and every exchange in progress: no timer keeps running.
+    void stopAll();
 
     // Receive handler of the port.
     void MSComm1_OnComm();
@@ -66,24 +95,32 @@ public:
     // The command that hold kind |kind| repeats, or empty for an unknown kind.
     static QString holdCommand(quint8 kind);
 
-    QString currentCommand;
     QString addressPrefix;
 
     quint8 holdKind() const { return m_holdKind; }
-    qint16 holdGuard() const { return m_holdGuard; }
+    // Whether a hold is running (from its press to its release).
+    bool holding() const { return m_holdGuard != 0; }
     quint8 awaitingReply() const { return m_awaitingReply; }
     const QString &replyBuffer() const { return m_replyBuffer; }
+
+    // The status the engine showed last (empty once the displays cleared).
+    const QString &lastStatus() const { return m_lastStatus; }
 
     // Start-up's idle state: no hold, no reply awaited, empty buffer.
     void resetState();
 
-    QTimer Timer1; // repetition of a held button
-    QTimer Timer2; // reply time-out
-    QTimer Timer4; // display clearing
-
 private:
     void show(Render::Legends legends);
+    void showStatus(const QString &text);
     void clearReply();
+
+    // Children of the engine, found by their object names.
+    QTimer Timer1{this}; // repetition of a held button
+    QTimer Timer2{this}; // reply time-out
+    QTimer Timer4{this}; // display clearing
+    Pace m_pace = Pace::StartUp;
+    QString m_currentCommand;
+    QString m_lastStatus;
 
     MSComm &m_port;
     EngineDisplay &m_display;

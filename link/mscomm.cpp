@@ -155,7 +155,8 @@ QString MSComm::deviceForPort(int port)
 
 QString MSComm::settingsFor(quint8 baudCode)
 {
-    return baudCode == 96 ? QStringLiteral("9600,N,8,1") : QStringLiteral("19200,N,8,1");
+    return normalBaudCode(baudCode) == 96 ? QStringLiteral("9600,N,8,1")
+                                          : QStringLiteral("19200,N,8,1");
 }
 
 bool MSComm::parseSettings(const QString &text, LineSettings *out)

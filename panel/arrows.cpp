@@ -47,7 +47,7 @@ bool HoldButtons::eventFilter(QObject *watched, QEvent *event)
             return true;
         if (button->focusPolicy() & Qt::ClickFocus)
             button->setFocus(Qt::MouseFocusReason);
-        if (m_engine.holdGuard() == 0) {
+        if (!m_engine.holding()) {
             // The arrow looks pressed for as long as its hold lasts.
             m_held = button;
             button->setDown(true);

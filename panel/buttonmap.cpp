@@ -43,8 +43,8 @@ constexpr Entry kPanel[] = {
     // LAMP MODE
     click("Command9", "CF LAMPMODE FULL"),
     click("Command68", "CF LAMPMODE HALF"),
-    // MENU ("On" also resets Timer1's interval, see Form1::Command23_Click)
-    click("Command23", "C1C"),
+    // MENU
+    {"Command23", "C1C", Style::MenuOn, 0},
     click("Command24", "C1D"),
     click("Command6", "C3F"),
     hold("Command5", 3), // C3C
@@ -79,7 +79,7 @@ constexpr Entry kPanel[] = {
     click("Command3", "C1E"),
     click("Command13", "C89"),
     click("Command14", "C8A"),
-    click("Command16", nullptr), // END
+    {"Command16", nullptr, Style::End, 0},
 };
 
 constexpr Entry kQueries[] = {

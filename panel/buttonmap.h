@@ -11,7 +11,10 @@
 // under its hold kind (1..18), which keys the engine's repetition.
 namespace ButtonMap {
 
-enum class Style : quint8 { Click, Hold };
+// How the window handles a button: Click sends its command; Hold repeats
+// it; MenuOn sends it and then puts the repetition back to its start-up
+// period; End sends nothing and ends the program.
+enum class Style : quint8 { Click, Hold, MenuOn, End };
 
 struct Entry {
     const char *button;  // control name

@@ -19,17 +19,15 @@
 
 namespace {
 
-QString storeText(const char *key, const char *defaultText)
-{
-    return SettingsStore::readStartUp(QString::fromLatin1(key), QString::fromLatin1(defaultText));
-}
-
+// The address options' prefixes, Option1 to Option6.
+constexpr const char *kAddresses[] = {"", "AFFF", "A001", "A002", "A003", "A004"};
 
 } // namespace
 
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
     , engine(MSComm1, *this)
+    , session(MSComm1)
 {
     setObjectName(QStringLiteral("Form1"));
     MSComm1.setObjectName(QStringLiteral("MSComm1"));
@@ -106,15 +104,20 @@ void Form1::connectButtons()
             b->setToolTip(ButtonMap::toolTip(entry));
             if (entry.style == ButtonMap::Style::Hold)
                 b->setAccessibleName(ButtonMap::arrowName(entry));
-            if (entry.style == ButtonMap::Style::Hold) {
+            switch (entry.style) {
+            case ButtonMap::Style::Hold:
                 m_holdButtons->attach(b, entry.holdKind);
-            } else if (qstrcmp(entry.button, "Command23") == 0) {
+                break;
+            case ButtonMap::Style::MenuOn:
                 connect(b, &QPushButton::clicked, this, &Form1::Command23_Click);
-            } else if (qstrcmp(entry.button, "Command16") == 0) {
+                break;
+            case ButtonMap::Style::End:
                 connect(b, &QPushButton::clicked, this, &Form1::Command16_Click);
-            } else {
+                break;
+            case ButtonMap::Style::Click:
                 connect(b, &QPushButton::clicked, this,
                         [this, word = entry.command]() { commandClick(word); });
+                break;
             }
         }
     }
@@ -132,7 +135,7 @@ void Form1::connectButtons()
 void Form1::markLinkLost(const QString &reason)
 {
     // Nothing reaches the projector any more: a held arrow stops repeating.
-    if (engine.holdGuard() != 0)
+    if (engine.holding())
         m_holdButtons->mouseUp();
     QPushButton *com = button(QStringLiteral("Command33"));
     if (!m_linkLostMarked) {
@@ -167,25 +170,22 @@ void Form1::clearLinkLostMark()
 
 void Form1::stopExchanges()
 {
-    if (engine.holdGuard() != 0)
+    if (engine.holding())
         m_holdButtons->mouseUp();
-    engine.Timer1.stop();
-    engine.Timer2.stop();
-    engine.Timer4.stop();
+    engine.stopAll();
 }
 
 void Form1::commandClick(const char *commandWord)
 {
     // Each click starts from the plain word: nothing of an earlier send
     // (its address prefix) stays in the current command.
-    engine.currentCommand = QString::fromLatin1(commandWord) + QLatin1Char('\r');
-    Hyouji(engine.currentCommand, TransactionEngine::SendMode);
+    engine.sendCommand(QString::fromLatin1(commandWord) + QLatin1Char('\r'));
 }
 
 void Form1::Command23_Click()
 {
     commandClick(ButtonMap::find(u"Command23")->command);
-    engine.Timer1.setInterval(200);
+    engine.setPace(TransactionEngine::Pace::MenuOn);
 }
 
 void Form1::Command16_Click()
@@ -196,34 +196,39 @@ void Form1::Command16_Click()
     QCoreApplication::quit();
 }
 
+void Form1::chooseAddress(int option)
+{
+    engine.addressPrefix = QString::fromLatin1(kAddresses[option - 1]);
+}
+
 void Form1::Option1_Click()
 {
-    engine.addressPrefix.clear();
+    chooseAddress(1);
 }
 
 void Form1::Option2_Click()
 {
-    engine.addressPrefix = QStringLiteral("AFFF");
+    chooseAddress(2);
 }
 
 void Form1::Option3_Click()
 {
-    engine.addressPrefix = QStringLiteral("A001");
+    chooseAddress(3);
 }
 
 void Form1::Option4_Click()
 {
-    engine.addressPrefix = QStringLiteral("A002");
+    chooseAddress(4);
 }
 
 void Form1::Option5_Click()
 {
-    engine.addressPrefix = QStringLiteral("A003");
+    chooseAddress(5);
 }
 
 void Form1::Option6_Click()
 {
-    engine.addressPrefix = QStringLiteral("A004");
+    chooseAddress(6);
 }
 
 void Form1::Form_KeyDown(int keyCode, int shift)
@@ -264,8 +269,7 @@ void Form1::changeEvent(QEvent *event)
     // A hold ends with a mouse release on an arrow. Should the window lose
     // the pointer while one is held (another window taking over), that
     // release never comes; end the hold rather than repeat forever.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()
-        && engine.holdGuard() != 0)
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && engine.holding())
         m_holdButtons->mouseUp();
     QWidget::changeEvent(event);
 }
@@ -280,42 +284,32 @@ void Form1::Form_Load()
 {
     setOuterHeightTwips(CompactHeight);
 
-    ComPortNo = portNumberFromText(storeText("ComPort", "DATAC"));
-    if (ComPortNo < 1 || ComPortNo > 15) {
+    if (!session.loadStored()) {
         showPortDialogModal();
         return;
     }
 
-    BaudCode = baudCodeFromText(storeText("BaudRate", "DATAb"));
-
-    const QString address = storeText("ADRESS", "DATAD");
+    const QString address =
+        SettingsStore::readStartUp(QStringLiteral("ADRESS"), QStringLiteral("DATAD"));
     engine.addressPrefix = address;
     selectStoredAddress(address);
 
-    MSComm1.setSettings(MSComm::settingsFor(BaudCode));
-    if (BaudCode != 96)
-        BaudCode = 192;
-    MSComm1.setCommPort(ComPortNo);
-
-    if (!MSComm1.setPortOpen(true)) {
-        showPortDialogModal(Form2::openFailureReason(MSComm1, ComPortNo));
+    const QString failure = session.openStored();
+    if (!failure.isEmpty()) {
+        showPortDialogModal(failure);
         return;
     }
-    engine.Timer2.setInterval(1000);
-    engine.Timer4.setInterval(1200);
+    engine.setPace(TransactionEngine::Pace::PortOpened);
     placeOnScreen();
     engine.resetState();
 }
 
 void Form1::selectStoredAddress(const QString &prefix)
 {
-    const std::pair<const char *, QRadioButton *> choices[] = {
-        {"AFFF", Option2}, {"A001", Option3}, {"A002", Option4},
-        {"A003", Option5}, {"A004", Option6},
-    };
-    for (const auto &[text, option] : choices) {
-        if (prefix == QLatin1String(text)) {
-            option->setChecked(true);
+    QRadioButton *options[] = {Option1, Option2, Option3, Option4, Option5, Option6};
+    for (int i = 1; i < 6; ++i) {
+        if (prefix == QLatin1String(kAddresses[i])) {
+            options[i]->setChecked(true);
             return;
         }
     }
@@ -343,17 +337,65 @@ void Form1::placeOnScreen()
 
 void Form1::showPortDialogModal(const QString &reason)
 {
-    Form2::showModal(*this, reason);
+    if (portDialog)
+        portDialog->close();
+    auto *dialog = new Form2(session, *this);
+    if (!reason.isEmpty())
+        dialog->showOpenFailureNote(reason);
+    portDialog = dialog;
+    dialog->exec(); // deletes it when it closes
 }
 
 void Form1::Command33_Click()
 {
-    Form2::comButton(*this);
+    session.beginChange();
+    // A dialog already closed but not yet deleted counts as gone.
+    auto *dialog = qobject_cast<Form2 *>(portDialog.data());
+    if (!dialog || !dialog->isVisible()) {
+        dialog = new Form2(session, *this);
+        dialog->setModal(false);
+        portDialog = dialog;
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void Form1::Command74_Click()
 {
-    Form3::commandTable(*this);
+    openConsole();
+}
+
+void Form1::openConsole()
+{
+    // Loaded when it is not, otherwise brought forward as it is.
+    if (statusFrame)
+        statusFrame->hide();
+    engine.setPace(TransactionEngine::Pace::Console);
+    auto *form3 = qobject_cast<Form3 *>(console.data());
+    if (!form3) {
+        form3 = new Form3(*this);
+        connect(form3, &Form3::sendRequested, this,
+                [this](const QString &text) { engine.sendText(text); });
+        connect(form3, &Form3::unloaded, this, [this, form3]() {
+            // Unloaded from now on, even before the deferred deletion has
+            // run: a "Command Table" click loads a fresh console.
+            if (console == form3)
+                console = nullptr;
+        });
+        connect(form3, &Form3::left, this, &Form1::consoleLeft);
+        console = form3;
+    }
+    form3->show();
+    form3->raise();
+    form3->activateWindow();
+}
+
+void Form1::consoleLeft()
+{
+    if (statusFrame)
+        statusFrame->show();
+    engine.setPace(TransactionEngine::Pace::PortOpened);
 }
 
 void Form1::Form_QueryUnload()
@@ -385,11 +427,6 @@ void Form1::setSentText(const QString &text)
 void Form1::setReceivedText(const QString &text)
 {
     DisplayLine::show(Label12, text);
-}
-
-QString Form1::statusText() const
-{
-    return Label25->text();
 }
 
 void Form1::setStatusText(const QString &text)

@@ -2,6 +2,8 @@
 
 #include "engine.h"
 #include "mscomm.h"
+#include "portsession.h"
+#include "windowkit.h"
 
 #include <QHash>
 #include <QPointer>
@@ -25,7 +27,7 @@ public:
     static constexpr int FullHeight = 8100;
     static constexpr int ClientWidth = 10185;
     // Title bar and border, taken off the outer height to get the client area.
-    static constexpr int FrameAllowance = 420;
+    static constexpr int FrameAllowance = WindowKit::FrameAllowance;
 
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
@@ -36,20 +38,15 @@ public:
     // Closing: store the address and close the port.
     void Form_QueryUnload();
 
-    void Hyouji(QString &text, quint8 mode) { engine.Hyouji(text, mode); }
-
     // Outer window height in twips, as start-up and Ctrl+H set it.
     int outerHeightTwips() const { return m_outerHeight; }
     void setOuterHeightTwips(int twips);
 
-    // Program-wide port values, shared with the port dialog.
-    qint16 ComPortNo = 0;
-    quint8 BaudCode = 0;
-    qint16 PrevComPortNo = 0;
-    quint8 PrevBaudCode = 0;
-
     MSComm MSComm1;
     TransactionEngine engine;
+    // The port number and baud code (ComPortNo, BaudCode and the copies
+    // kept for Cancel), shown and changed by the port dialog.
+    PortSession session;
 
     // Controls the engine and the other windows work on.
     QLabel *Label11 = nullptr; // sent text
@@ -69,7 +66,6 @@ public:
     // EngineDisplay
     void setSentText(const QString &text) override;
     void setReceivedText(const QString &text) override;
-    QString statusText() const override;
     void setStatusText(const QString &text) override;
     void setLegendVisible(Render::Legend legend, bool visible) override;
 
@@ -81,7 +77,8 @@ public:
     void Command33_Click();
     // "Command Table": the command console.
     void Command74_Click();
-    // MENU "On": sends like any click button, then sets Timer1's interval.
+    // MENU "On": sends like any click button, then puts the repetition back
+    // to its start-up period.
     void Command23_Click();
     // "END": closes the window as the close box does, then ends the program.
     void Command16_Click();
@@ -122,6 +119,11 @@ private:
     void connectButtons();
     void placeOnScreen();
     void selectStoredAddress(const QString &prefix);
+    // Address option |option| (1..6) chosen: its prefix is used from now on.
+    void chooseAddress(int option);
+    // The status frame hides while the console is open.
+    void openConsole();
+    void consoleLeft();
     // A lost link ends a running hold and marks the "COM" button (colour
     // and tooltip with the reason); the mark goes when the port opens again.
     void markLinkLost(const QString &reason);

@@ -369,51 +369,9 @@ void buildTable(std::span<const Control> table, QWidget *container,
 
 } // namespace
 
-QRect toPixels(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
 QString buttonStyleSheet(const QColor &back)
 {
     return buttonStyle(back);
-}
-
-QColor colour(Colour c, bool text)
-{
-    switch (c) {
-    case Colour::System:
-        return QApplication::palette().color(text ? QPalette::ButtonText : QPalette::Button);
-    case Colour::InactiveCaptionText:
-        // The classic desktop scheme's inactive caption text colour.
-        return QColor(0xC0, 0xC0, 0xC0);
-    case Colour::Grey:
-        return QColor(0xC0, 0xC0, 0xC0);
-    case Colour::White:
-        return QColor(0xFF, 0xFF, 0xFF);
-    case Colour::On:
-        return QColor(0x80, 0xFF, 0x80);
-    case Colour::Off:
-        return QColor(0xFF, 0x80, 0x80);
-    case Colour::Enter:
-        return QColor(0xFF, 0xC0, 0x80);
-    case Colour::ArrowYellow:
-        return QColor(0xFF, 0xFF, 0x80);
-    case Colour::Function:
-        return QColor(0x00, 0xC0, 0xC0);
-    case Colour::Status:
-        return QColor(0xC0, 0xFF, 0xFF);
-    case Colour::DarkRed:
-        return QColor(0xC0, 0x00, 0x00);
-    case Colour::Red:
-        return QColor(0xFF, 0x00, 0x00);
-    }
-    return {};
-}
-
-std::span<const Container> containers()
-{
-    return kContainers;
 }
 
 const Control *find(QStringView name)
@@ -429,11 +387,7 @@ const Control *find(QStringView name)
 
 QFont font(int hundredthsOfPoint)
 {
-    QFont f;
-    f.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
-    f.setPointSizeF(hundredthsOfPoint / 100.0);
-    f.setBold(true);
-    return f;
+    return WindowKit::font(hundredthsOfPoint / 100.0, true);
 }
 
 QPixmap arrowPicture(Arrow arrow)
@@ -499,14 +453,6 @@ QPixmap programIcon()
     p.drawRect(QRectF(6, 24, 3, 3));
     p.drawRect(QRectF(21, 24, 3, 3));
     return icon;
-}
-
-void setTabOrder(std::vector<std::pair<int, QWidget *>> controls)
-{
-    std::stable_sort(controls.begin(), controls.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (size_t i = 1; i < controls.size(); ++i)
-        QWidget::setTabOrder(controls[i - 1].second, controls[i].second);
 }
 
 QHash<QString, QWidget *> build(QWidget *window)

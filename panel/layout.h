@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windowkit.h"
+
 #include <QColor>
 #include <QHash>
 #include <QPixmap>
@@ -27,16 +29,10 @@ class QWidget;
 
 namespace Layout {
 
-inline constexpr int TwipsPerPixel = 15;
-constexpr int px(int twips)
-{
-    return twips / TwipsPerPixel;
-}
-// A rectangle in twips as logical pixels.
-QRect toPixels(int left, int top, int width, int height);
-
-// Chains the focus through |controls| in the order of their tab numbers.
-void setTabOrder(std::vector<std::pair<int, QWidget *>> controls);
+using WindowKit::px;
+using WindowKit::setTabOrder;
+using WindowKit::toPixels;
+using WindowKit::TwipsPerPixel;
 
 enum class Kind : quint8 {
     Frame,  // bordered group frame without caption
@@ -47,23 +43,8 @@ enum class Kind : quint8 {
 
 enum class Arrow : quint8 { None, Up, Down, Left, Right };
 
-// Colours. The two system colours are resolved from the palette when the
-// widgets are made.
-enum class Colour : quint8 {
-    System,            // button face / button text of the palette
-    InactiveCaptionText, // the POWER group's background
-    Grey,              // #C0C0C0, the window and the legend lines
-    White,
-    On,                // #80FF80
-    Off,               // #FF8080
-    Enter,             // #FFC080
-    ArrowYellow,       // #FFFF80
-    Function,          // #00C0C0
-    Status,            // #C0FFFF
-    DarkRed,           // #C00000, the POWER title
-    Red,               // #FF0000
-};
-QColor colour(Colour c, bool text);
+using WindowKit::Colour;
+using WindowKit::colour;
 // The style sheet of a button drawn in the graphical style with |back|.
 QString buttonStyleSheet(const QColor &back);
 
@@ -96,7 +77,6 @@ struct Container {
     const char *name; // nullptr for the window's client area
     std::span<const Control> controls;
 };
-std::span<const Container> containers();
 
 // The row of control |name|, or nullptr.
 const Control *find(QStringView name);

@@ -1,10 +1,9 @@
 #include "form2.h"
 
-#include "form1.h"
-#include "layout.h"
 #include "portreason.h"
+#include "portsession.h"
 #include "porttext.h"
-#include "settingsstore.h"
+#include "windowkit.h"
 
 #include <QDir>
 #include <QEvent>
@@ -26,11 +25,6 @@
 #include <vector>
 
 namespace {
-
-
-constexpr int kFirstPort = PortText::FirstPort;
-constexpr int kLastPort = PortText::LastPort;
-
 
 enum class Kind { Frame, Option, Text, Label, Button };
 enum class Parent { Dialog, BaudFrame, PortFrame };
@@ -76,19 +70,17 @@ bool deviceExists(const QString &device)
 
 } // namespace
 
-Form2::Form2(Form1 &main)
+Form2::Form2(PortSession &session, QWidget &main)
     : QDialog(&main)
+    , m_session(session)
     , m_main(main)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("  COM PORT"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(Layout::px(ClientWidth), Layout::px(ClientHeight));
-    QFont face = font();
-    face.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
-    face.setPointSize(9);
-    setFont(face);
+    setFixedSize(WindowKit::px(ClientWidth), WindowKit::px(ClientHeight));
+    setFont(WindowKit::font(9, false));
     // Frame captions sit on the frame's top line, so the first option of a
     // frame (placed a few pixels below its top) stays clear of the caption.
     setStyleSheet(QStringLiteral(
@@ -167,7 +159,8 @@ void Form2::buildControls()
         }
         }
         w->setObjectName(QString::fromLatin1(c.name));
-        w->setGeometry(Layout::px(c.left), Layout::px(c.top), Layout::px(c.width), Layout::px(c.height));
+        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width),
+                       WindowKit::px(c.height));
         made[w->objectName()] = w;
         if (c.tab > 0)
             tabOrder.emplace_back(c.tab, w);
@@ -190,7 +183,7 @@ void Form2::buildControls()
     take(Command1, "Command1");
     take(Command2, "Command2");
 
-    Layout::setTabOrder(tabOrder);
+    WindowKit::setTabOrder(tabOrder);
     // First in tab order: it holds the focus when the dialog opens.
     Text1->setFocus();
 }
@@ -223,7 +216,7 @@ void Form2::choose(QRadioButton *option)
 
 void Form2::Form_Load()
 {
-    if (QRadioButton *option = portOption(m_main.ComPortNo))
+    if (QRadioButton *option = portOption(m_session.ComPortNo))
         choose(option);
     applyBaudCode();
     // The first digit typed replaces the "0".
@@ -238,28 +231,23 @@ void Form2::Form_Load()
 
 void Form2::applyBaudCode()
 {
-    m_main.MSComm1.setSettings(MSComm::settingsFor(m_main.BaudCode));
-    if (m_main.BaudCode == 96) {
-        choose(Option1);
-    } else {
-        choose(Option2);
-        m_main.BaudCode = 192;
-    }
+    m_session.applyBaudCode();
+    choose(m_session.BaudCode == 96 ? Option1 : Option2);
 }
 
 void Form2::Option1_Click()
 {
-    m_main.BaudCode = 96;
+    m_session.chooseBaud(96);
 }
 
 void Form2::Option2_Click()
 {
-    m_main.BaudCode = 192;
+    m_session.chooseBaud(192);
 }
 
 void Form2::portOption_Click(int port)
 {
-    m_main.ComPortNo = qint16(port);
+    m_session.choosePort(port);
 }
 
 int Form2::typedPort() const
@@ -271,7 +259,7 @@ void Form2::Text1_Change()
 {
     const int port = typedPort();
     if (port) {
-        m_main.ComPortNo = qint16(port);
+        m_session.choosePort(port);
         Text1->setToolTip(portToolTip(port));
         return;
     }
@@ -285,32 +273,6 @@ void Form2::Text1_Change()
     Text1->setToolTip(tr("Another port: a number from 1 to 15"));
 }
 
-QString Form2::openPort()
-{
-    MSComm &port = m_main.MSComm1;
-    const int number = m_main.ComPortNo;
-    // Only 1..15 are port numbers here; a stored number outside them fails
-    // like a port that cannot be opened.
-    if (number < kFirstPort || number > kLastPort)
-        return failureDetail(MSComm::OpenFailure::BadPortNumber, number, QString(), QString(),
-                             QString());
-    // The dialog's callers leave the port closed; should it be open, the new
-    // number and settings only apply after closing it.
-    if (port.portOpen())
-        port.setPortOpen(false);
-    port.setCommPort(number);
-    if (port.setPortOpen(true))
-        return QString();
-    return openFailureReason(port, number);
-}
-
-QString Form2::openFailureReason(const MSComm &port, int number)
-{
-    const QString device = MSComm::deviceForPort(number);
-    return failureDetail(port.openFailure(), number, device, QFileInfo(device).group(),
-                         port.openFailureText());
-}
-
 void Form2::showOpenFailureNote(const QString &reason)
 {
     // Below the dialog's own controls, which keep their places; the dialog
@@ -320,59 +282,51 @@ void Form2::showOpenFailureNote(const QString &reason)
     openFailureNote->setTextFormat(Qt::PlainText);
     openFailureNote->setWordWrap(true);
     QPalette red = openFailureNote->palette();
-    red.setColor(QPalette::WindowText, Layout::colour(Layout::Colour::DarkRed, true));
+    red.setColor(QPalette::WindowText, WindowKit::colour(WindowKit::Colour::DarkRed, true));
     openFailureNote->setPalette(red);
     openFailureNote->setText(tr("The stored port could not be opened. %1").arg(reason));
-    const int margin = Layout::px(120);
-    const int width = Layout::px(ClientWidth) - 2 * margin;
+    const int margin = WindowKit::px(120);
+    const int width = WindowKit::px(ClientWidth) - 2 * margin;
     const int height = openFailureNote->heightForWidth(width);
-    const int top = Layout::px(ClientHeight);
+    const int top = WindowKit::px(ClientHeight);
     openFailureNote->setGeometry(margin, top, width, height);
-    setFixedSize(Layout::px(ClientWidth), top + height + margin);
+    setFixedSize(WindowKit::px(ClientWidth), top + height + margin);
 }
 
 void Form2::Command1_Click()
 {
-    m_main.MSComm1.setSettings(MSComm::settingsFor(m_main.BaudCode));
-    if (m_main.ComPortNo == 0) {
-        showFailure(tr("No port is chosen: choose one of COM1 to COM5, or type a number "
-                       "from 1 to 15 next to OTHER."));
-        return;
-    }
-    const QString failure = openPort();
+    const QString failure = m_session.accept();
     if (!failure.isEmpty()) {
         showFailure(failure);
         return;
     }
-    SettingsStore::saveStartUp(QStringLiteral("ComPort"), QString::number(m_main.ComPortNo));
-    SettingsStore::saveStartUp(QStringLiteral("BaudRate"), QString::number(m_main.BaudCode));
-    Form1 &main = m_main;
+    QWidget &main = m_main;
     unload();
     main.show();
 }
 
 void Form2::Command2_Click()
 {
-    m_main.ComPortNo = m_main.PrevComPortNo;
-    if (m_main.ComPortNo != 0 && m_main.ComPortNo <= kLastPort) {
-        m_main.BaudCode = m_main.PrevBaudCode;
-        applyBaudCode();
-        const QString failure = openPort();
-        if (!failure.isEmpty()) {
-            showFailure(failure);
-            return;
-        }
-        Form1 &main = m_main;
+    const bool wasOpen = m_session.port().portOpen();
+    QString why;
+    switch (m_session.cancel(&why)) {
+    case PortSession::CancelResult::Reopened: {
+        choose(m_session.BaudCode == 96 ? Option1 : Option2);
+        QWidget &main = m_main;
         unload();
         main.show();
         return;
     }
-    // No valid port to go back to.
-    if (m_main.MSComm1.portOpen()) {
-        m_main.MSComm1.setPortOpen(false);
-        unload();
+    case PortSession::CancelResult::Failed:
+        choose(m_session.BaudCode == 96 ? Option1 : Option2);
+        break;
+    case PortSession::CancelResult::NoPrevious:
+        // The dialog goes when it closed an open port.
+        if (wasOpen)
+            unload();
+        break;
     }
-    showFailure(tr("There is no previous port to go back to: choose a port and press OK."));
+    showFailure(why);
 }
 
 void Form2::unload()
@@ -444,33 +398,4 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void Form2::showModal(Form1 &main, const QString &reason)
-{
-    if (main.portDialog)
-        main.portDialog->close();
-    auto *dialog = new Form2(main);
-    if (!reason.isEmpty())
-        dialog->showOpenFailureNote(reason);
-    main.portDialog = dialog;
-    dialog->exec(); // deletes it when it closes
-}
-
-void Form2::comButton(Form1 &main)
-{
-    if (main.MSComm1.portOpen())
-        main.MSComm1.setPortOpen(false);
-    main.PrevBaudCode = main.BaudCode;
-    main.PrevComPortNo = main.ComPortNo;
-    // A dialog already closed but not yet deleted counts as gone.
-    auto *dialog = qobject_cast<Form2 *>(main.portDialog.data());
-    if (!dialog || !dialog->isVisible()) {
-        dialog = new Form2(main);
-        dialog->setModal(false);
-        main.portDialog = dialog;
-    }
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
 }

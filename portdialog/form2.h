@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-class Form1;
+class PortSession;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -12,9 +12,10 @@ class QPushButton;
 class QRadioButton;
 
 // The port settings dialog: chooses the COM port and the baud rate, opens
-// the main window's port with them and stores them. It keeps no state of its
-// own: every choice goes straight into Form1's ComPortNo and BaudCode, and it
-// is built afresh (Form_Load) each time it is shown.
+// the port with them and stores them. It keeps no state of its own: it shows
+// the port session's values, hands every choice to the session, and is built
+// afresh (Form_Load) each time it is shown. Its parent is the main window,
+// which it shows again after OK or Cancel.
 class Form2 : public QDialog
 {
     Q_OBJECT
@@ -24,24 +25,20 @@ public:
     static constexpr int ClientWidth = 3105;
     static constexpr int ClientHeight = 4005;
 
+    // Builds the controls and runs Form_Load. It belongs to |main|, closes
+    // with it and deletes itself when closed (unloaded).
+    Form2(PortSession &session, QWidget &main);
     ~Form2() override;
 
-    // Start-up's fallback: shown modally; returns when it is gone. A
-    // |reason| (why the stored port could not be opened) shows in a note
-    // below the controls from the moment the dialog opens.
-    static void showModal(Form1 &main, const QString &reason = QString());
-    // The main window's "COM" button: closes the port, keeps copies of the
-    // port values for Cancel and shows the dialog without modality (or
-    // brings the open one forward).
-    static void comButton(Form1 &main);
+    // Start-up's reason (why the stored port could not be opened), in a
+    // note below the controls.
+    void showOpenFailureNote(const QString &reason);
 
     // Why opening failed, as the detail line under "Retry Comport".
     // |group| is the group that owns |device| (permission failures);
     // |otherText| is used for failures without a text of their own.
     static QString failureDetail(MSComm::OpenFailure failure, int port, const QString &device,
                                  const QString &group, const QString &otherText);
-    // Why |port| failed to open port number |number|, as failureDetail says it.
-    static QString openFailureReason(const MSComm &port, int number);
     // Tooltip text for port number |port|: its device and whether it exists.
     static QString portToolTip(int port);
 
@@ -73,20 +70,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Builds the controls and runs Form_Load. Only the two ways of showing
-    // it create the dialog; it belongs to |main|, closes with it and deletes
-    // itself when closed (unloaded).
-    explicit Form2(Form1 &main);
-
     void buildControls();
-    void showOpenFailureNote(const QString &reason);
     // Selects |option| as the operator would: its handler runs even when it
     // is already selected.
     void choose(QRadioButton *option);
     // The baud option and line settings for BaudCode (normalising it).
     void applyBaudCode();
-    // Opens the port with ComPortNo; empty on success, else why not.
-    QString openPort();
     // "Retry Comport", with |detail| under it.
     void showFailure(const QString &detail);
     // Closes and deletes the dialog.
@@ -95,5 +84,6 @@ private:
     int typedPort() const;
     QRadioButton *portOption(int port) const;
 
-    Form1 &m_main;
+    PortSession &m_session;
+    QWidget &m_main;
 };

@@ -198,9 +198,9 @@ private slots:
     void rowLayout();
     void oddRows_data();
     void oddRows();
-    void separators_data();
-    void separators();
+    void placeholderRows_data();
     void placeholderRows();
+    void noOtherPlaceholders();
     void commandPart_data();
     void commandPart();
 
@@ -388,51 +388,47 @@ void TstCatalogue::oddRows()
     compareRow();
 }
 
-void TstCatalogue::separators_data()
+// The rows that take digits: a numeric entry after its "UP"/"DN" pair, which
+// says "% = 0-9"; placeholder rows that describe themselves otherwise; one
+// row whose description alone carries a "%". No other row of any list has
+// a "%", so that the console's parameter hint shows for these only.
+void TstCatalogue::placeholderRows_data()
 {
-    QTest::addColumn<QString>("list");
     QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("separator");
-
-    const auto add = [](const char *list, const char *separator, std::initializer_list<int> indices) {
-        for (int index : indices)
-            QTest::addRow("%s %d", list, index) << QString::fromLatin1(list) << index
-                                                << QString::fromLatin1(separator);
-    };
-    add("basic", "     ", {0, 8, 37, 44});
-    add("setting", "  \t\t", {0, 2, 3, 47, 100, 105, 145, 268, 325, 343, 349});
-    add("setting", " \t\t", {12, 13, 14, 76, 101, 307, 330, 331, 354, 361});
-    add("setting", "  \t", {135, 151, 162, 356, 358});
-    add("setting", " \t", {265, 360});
-    add("setting", "\t\t", {263});
-    add("read", " \t", {0, 1, 4, 13, 29, 36, 40, 51, 53, 59, 62, 66, 70, 72, 76, 79, 88, 92, 98});
-    add("read", " ", {5, 6, 7, 8, 9, 10, 11, 12, 30, 37, 38, 39, 52, 60, 61, 65, 67, 68, 69, 71, 73, 74, 77,
-                      78, 89, 90, 91});
-    add("read", "  ", {75});
-}
-
-void TstCatalogue::separators()
-{
-    QFETCH(QString, list);
-    QFETCH(int, index);
-    QFETCH(QString, separator);
-    const QStringList rows = rowsOf(list);
-    QVERIFY(index < rows.size());
-    QCOMPARE(separatorOf(rows.at(index)), separator);
+    QTest::addColumn<QString>("kind");
+    for (int index : {2, 5, 8, 11, 25, 28, 31, 34, 37, 40, 43, 46, 82, 85, 88, 91, 94, 97, 100,
+                      251, 254, 257, 260})
+        QTest::addRow("%d", index) << index << "entry";
+    for (int index : {12, 13, 290, 291, 292, 293, 294, 319, 324, 353, 360})
+        QTest::addRow("%d", index) << index << "other";
+    QTest::newRow("162") << 162 << "description";
 }
 
 void TstCatalogue::placeholderRows()
 {
-    const QSet<int> expected{2,   5,   8,   11,  12,  13,  25,  28,  31,  34,  37,  40,
-                             43,  46,  82,  85,  88,  91,  94,  97,  100, 162, 251, 254,
-                             257, 260, 290, 291, 292, 293, 294, 319, 324, 353, 360};
+    QFETCH(int, index);
+    QFETCH(QString, kind);
     const QStringList rows = Catalogue::settingRows();
-    QSet<int> found;
-    for (int i = 0; i < rows.size(); ++i) {
-        if (rows.at(i).contains(QLatin1Char('%')))
-            found.insert(i);
+    const QString row = rows.at(index);
+    const QString command = Catalogue::commandPart(row);
+    const QString description = row.mid(row.indexOf(QLatin1Char(':')) + 1);
+    QCOMPARE(command.contains(QLatin1Char('%')), kind != QLatin1String("description"));
+    QVERIFY2(row.contains(QLatin1Char('%')), qPrintable(row));
+    QCOMPARE(description == QLatin1String("% = 0-9"), kind == QLatin1String("entry"));
+    if (kind == QLatin1String("entry")) {
+        // The pair above it steps the same setting.
+        const QString stem = command.left(command.lastIndexOf(QLatin1Char(' ')) + 1);
+        QCOMPARE(Catalogue::commandPart(rows.at(index - 2)), stem + QLatin1String("UP"));
+        QCOMPARE(Catalogue::commandPart(rows.at(index - 1)), stem + QLatin1String("DN"));
     }
-    QCOMPARE(found, expected);
+}
+
+void TstCatalogue::noOtherPlaceholders()
+{
+    int withPercent = 0;
+    for (const QString &row : Catalogue::settingRows())
+        withPercent += row.contains(QLatin1Char('%'));
+    QCOMPARE(withPercent, 23 + 11 + 1);
     for (const QString &row : Catalogue::basicRows() + Catalogue::readRows())
         QVERIFY2(!row.contains(QLatin1Char('%')), qPrintable(row));
 }

@@ -58,10 +58,10 @@ private:
         return qobject_cast<Form3 *>(m_form->console.data());
     }
     static void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void checkIntervals(int timer2, int timer4)
+    // Whether the engine's timer |name| runs (an exchange in progress).
+    bool running(const char *name) const
     {
-        QCOMPARE(m_form->engine.Timer2.interval(), timer2);
-        QCOMPARE(m_form->engine.Timer4.interval(), timer4);
+        return m_form->engine.findChild<QTimer *>(QLatin1StringView(name))->isActive();
     }
 
     std::unique_ptr<PtyLine> m_line;
@@ -109,8 +109,8 @@ void TstConsole::opensAtFirstBasicRow()
 {
     QFETCH(bool, timersRunning);
     if (timersRunning) {
-        m_form->engine.Timer2.start();
-        m_form->engine.Timer4.start();
+        m_form->commandClick("C00");
+        QCOMPARE(m_line->read(4), QByteArray("C00\r"));
     }
     Form3 *console = openConsole();
     QVERIFY(console);
@@ -132,10 +132,10 @@ void TstConsole::opensAtFirstBasicRow()
     QCOMPARE(console->focusWidget(), console->Combo1);
 
     QVERIFY(m_form->statusFrame->isHidden());
-    checkIntervals(7000, 7500);
+    QCOMPARE(m_form->engine.pace(), TransactionEngine::Pace::Console);
     // Opening sets the intervals only; it switches neither timer.
-    QCOMPARE(m_form->engine.Timer2.isActive(), timersRunning);
-    QCOMPARE(m_form->engine.Timer4.isActive(), timersRunning);
+    QCOMPARE(running("Timer2"), timersRunning);
+    QCOMPARE(running("Timer4"), timersRunning);
 }
 
 void TstConsole::commandTableAgainBringsSameConsole()
@@ -146,7 +146,7 @@ void TstConsole::commandTableAgainBringsSameConsole()
     console->chooseRow(console->Combo2, 5);
     console->Text1->selectAll();
     QTest::keyClicks(console->Text1, QStringLiteral("CF BRIGHT 077[CR]"));
-    m_form->engine.Timer2.setInterval(1000);
+    m_form->engine.setPace(TransactionEngine::Pace::PortOpened);
     m_form->statusFrame->show();
 
     QCOMPARE(openConsole(), console);
@@ -156,7 +156,7 @@ void TstConsole::commandTableAgainBringsSameConsole()
     QCOMPARE(console->Combo2->currentIndex(), 5);
     QCOMPARE(console->ConsoleCommand, QStringLiteral("CF BRIGHT 077\r"));
     QVERIFY(m_form->statusFrame->isHidden());
-    checkIntervals(7000, 7500);
+    QCOMPARE(m_form->engine.pace(), TransactionEngine::Pace::Console);
     QCOMPARE(m_form->findChildren<Form3 *>().size(), 1);
 }
 
@@ -360,17 +360,18 @@ void TstConsole::sendThreeTimesOnePrefixEach()
 void TstConsole::sendLeavesCurrentCommandAndRunsTimers()
 {
     m_form->Option3->click();
-    m_form->engine.currentCommand = QStringLiteral("A001CR0\r");
+    m_form->commandClick("CR0");
+    QCOMPARE(m_line->read(8), QByteArray("A001CR0\r"));
     Form3 *console = openConsole();
     QVERIFY(console);
     console->Text1->setText(QStringLiteral("CR1[CR]"));
     click(console->Command1);
     QCOMPARE(m_line->read(8), QByteArray("A001CR1\r"));
-    QCOMPARE(m_form->engine.currentCommand, QStringLiteral("A001CR0\r"));
+    QCOMPARE(m_form->engine.currentCommand(), QStringLiteral("A001CR0\r"));
     // The reply is awaited with the console's long intervals.
-    QVERIFY(m_form->engine.Timer2.isActive() && m_form->engine.Timer4.isActive());
+    QVERIFY(running("Timer2") && running("Timer4"));
     QCOMPARE(m_form->engine.awaitingReply(), quint8(1));
-    checkIntervals(7000, 7500);
+    QCOMPARE(m_form->engine.pace(), TransactionEngine::Pace::Console);
 }
 
 // --- Closing ---------------------------------------------------------------
@@ -406,8 +407,8 @@ void TstConsole::closeRestoresMainWindow()
     QVERIFY(!console);
     QVERIFY(m_form->isVisible());
     QVERIFY(m_form->statusFrame->isVisible());
-    checkIntervals(1000, 1200);
-    QVERIFY(m_form->engine.Timer2.isActive()); // the exchange runs on
+    QCOMPARE(m_form->engine.pace(), TransactionEngine::Pace::PortOpened);
+    QVERIFY(running("Timer2")); // the exchange runs on
 }
 
 void TstConsole::reopenStartsAfresh()
@@ -424,7 +425,7 @@ void TstConsole::reopenStartsAfresh()
     QVERIFY(second->isVisible() && second->Combo1->isVisible());
     QCOMPARE(second->Text1->text(), QStringLiteral("C00[CR]"));
     QVERIFY(m_form->statusFrame->isHidden());
-    checkIntervals(7000, 7500);
+    QCOMPARE(m_form->engine.pace(), TransactionEngine::Pace::Console);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(m_form->findChildren<Form3 *>(), QList<Form3 *>{second});
 }

@@ -14,7 +14,6 @@ struct FakeDisplay : EngineDisplay {
     bool ack = false, cr = false, space = false;
     void setSentText(const QString &t) override { sent = t; }
     void setReceivedText(const QString &t) override { received = t; }
-    QString statusText() const override { return status; }
     void setStatusText(const QString &t) override { status = t; }
     void setLegendVisible(Render::Legend l, bool v) override
     {
@@ -50,8 +49,17 @@ private slots:
     void holdRepeatsWithOnePrefix();
     void secondPressDuringHoldIsIgnored();
     void releaseResetsIntervals();
+    void paces_data();
+    void paces();
+    void lampTimeAfterStatus_data();
+    void lampTimeAfterStatus();
 
 private:
+    // The engine's timer named |name|, driven or watched by hand.
+    QTimer *timer(const char *name) const
+    {
+        return m_engine->findChild<QTimer *>(QLatin1StringView(name));
+    }
     // The projector's side: waits for |n| bytes of the program.
     QByteArray sentBytes(int n) { return m_line->read(n); }
     void reply(const QByteArray &bytes, int expectLength);
@@ -72,8 +80,7 @@ void TstEngine::init()
     QVERIFY(m_port->setPortOpen(true));
     m_display = std::make_unique<FakeDisplay>();
     m_engine = std::make_unique<TransactionEngine>(*m_port, *m_display);
-    m_engine->Timer2.setInterval(1000);
-    m_engine->Timer4.setInterval(1200);
+    m_engine->setPace(TransactionEngine::Pace::PortOpened);
 }
 
 void TstEngine::cleanup()
@@ -113,22 +120,20 @@ void TstEngine::frames()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, shown);
     m_engine->addressPrefix = prefix;
-    m_engine->currentCommand = command;
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(command);
     QCOMPARE(m_display->sent, shown);
     QCOMPARE(sentBytes(bytes.size()), bytes);
-    QCOMPARE(m_engine->currentCommand, QString::fromLatin1(bytes));
+    QCOMPARE(m_engine->currentCommand(), QString::fromLatin1(bytes));
     QVERIFY(m_display->cr);
     QCOMPARE(m_display->space, shown.contains('_'));
     QCOMPARE(m_engine->awaitingReply(), quint8(1));
-    QVERIFY(m_engine->Timer2.isActive());
-    QVERIFY(m_engine->Timer4.isActive());
+    QVERIFY(timer("Timer2")->isActive());
+    QVERIFY(timer("Timer4")->isActive());
 }
 
 void TstEngine::replyInParts()
 {
-    m_engine->currentCommand = cr("CR0");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(cr("CR0"));
     sentBytes(4);
     reply("0", 1);
     QCOMPARE(m_display->received, QStringLiteral(" 0 "));
@@ -145,30 +150,31 @@ void TstEngine::replyInParts()
 
 void TstEngine::noAnswerAndClearing()
 {
-    m_engine->currentCommand = cr("CR1");
-    m_display->status = QStringLiteral(" Wired");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(cr("CR0"));
+    sentBytes(4);
+    reply("00\r", 3);
+    QCOMPARE(m_display->status, QStringLiteral(" Power ON"));
+    m_engine->sendCommand(cr("CR1"));
     QVERIFY(m_display->cr);
     m_engine->Timer2_Timer();
     QCOMPARE(m_display->received, QStringLiteral(" X X X X "));
-    QVERIFY(!m_engine->Timer2.isActive());
+    QVERIFY(!timer("Timer2")->isActive());
     QVERIFY(!m_display->cr);
     QCOMPARE(m_engine->awaitingReply(), quint8(0));
-    QCOMPARE(m_display->status, QStringLiteral(" Wired")); // only clearing empties it
+    QCOMPARE(m_display->status, QStringLiteral(" Power ON")); // only clearing empties it
     m_engine->Timer4_Timer();
     QCOMPARE(m_display->sent, QString());
     QCOMPARE(m_display->received, QString());
     QCOMPARE(m_display->status, QString());
-    QVERIFY(!m_engine->Timer4.isActive());
+    QVERIFY(!timer("Timer4")->isActive());
     // Once off, the timers stay off until the next send.
     QTest::qWait(50);
-    QVERIFY(!m_engine->Timer2.isActive() && !m_engine->Timer4.isActive());
+    QVERIFY(!timer("Timer2")->isActive() && !timer("Timer4")->isActive());
 }
 
 void TstEngine::lateReply()
 {
-    m_engine->currentCommand = cr("CR0");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(cr("CR0"));
     m_engine->Timer2_Timer();
     reply("80\r", 3);
     QCOMPARE(m_display->received, QStringLiteral(" 8 0  [CR] "));
@@ -179,11 +185,9 @@ void TstEngine::lateReply()
 
 void TstEngine::secondSendBeforeReply()
 {
-    m_engine->currentCommand = cr("CR0");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(cr("CR0"));
     reply("0", 1);
-    m_engine->currentCommand = cr("CR1");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(cr("CR1"));
     QCOMPARE(m_engine->replyBuffer(), QString());
     QCOMPARE(m_display->received, QString());
     QCOMPARE(m_engine->awaitingReply(), quint8(1));
@@ -205,8 +209,7 @@ void TstEngine::otherPortEventChangesNothing()
 void TstEngine::closedPortTimesOut()
 {
     m_port->setPortOpen(false);
-    m_engine->currentCommand = cr("C00");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(cr("C00"));
     QCOMPARE(m_display->sent, QStringLiteral(" C 0 0  [CR] "));
     QCOMPARE(m_engine->awaitingReply(), quint8(1));
     QTRY_COMPARE_WITH_TIMEOUT(m_display->received, QStringLiteral(" X X X X "), 3000);
@@ -217,8 +220,7 @@ void TstEngine::closedPortTimesOut()
 // buffer keeps the first 32767 characters and the display shows those.
 void TstEngine::floodIsBounded()
 {
-    m_engine->currentCommand = cr("C00");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
+    m_engine->sendCommand(cr("C00"));
     const QByteArray chunk(4000, 'Z');
     for (int i = 0; i < 10; ++i) {
         m_line->write(chunk);
@@ -238,18 +240,16 @@ void TstEngine::holdRepeatsWithOnePrefix()
 {
     m_engine->addressPrefix = QStringLiteral("A002");
     m_engine->holdPress(3); // menu pointer up
-    QVERIFY(m_engine->Timer1.isActive());
-    m_engine->Timer1.stop(); // ticks are driven by hand below
+    QVERIFY(timer("Timer1")->isActive());
+    timer("Timer1")->stop(); // ticks are driven by hand below
     QCOMPARE(m_engine->holdKind(), quint8(3));
-    QCOMPARE(m_engine->Timer1.interval(), 100);
-    QCOMPARE(m_engine->Timer2.interval(), 150);
-    QCOMPARE(m_engine->Timer4.interval(), 200);
+    QCOMPARE(m_engine->pace(), TransactionEngine::Pace::Hold);
     for (int i = 0; i < 4; ++i)
         m_engine->Timer1_Timer();
     QCOMPARE(m_line->readAvailable(), QByteArray("A002C3C\r").repeated(5));
-    QCOMPARE(m_engine->currentCommand, QStringLiteral("A002C3C\r"));
+    QCOMPARE(m_engine->currentCommand(), QStringLiteral("A002C3C\r"));
     // A loose real-time check that the timer does repeat by itself.
-    m_engine->Timer1.start();
+    timer("Timer1")->start();
     QTRY_VERIFY_WITH_TIMEOUT(m_line->read(8, 1000) == QByteArray("A002C3C\r"), 2000);
     m_engine->Cont_M_up();
     m_line->readAvailable(150);
@@ -259,16 +259,16 @@ void TstEngine::holdRepeatsWithOnePrefix()
 void TstEngine::secondPressDuringHoldIsIgnored()
 {
     m_engine->holdPress(1);
-    m_engine->Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->readAvailable(), QByteArray("C47\r"));
     m_engine->holdPress(2);
     m_engine->holdPress(1);
     QCOMPARE(m_engine->holdKind(), quint8(1));
-    QCOMPARE(m_engine->currentCommand, cr("C47"));
+    QCOMPARE(m_engine->currentCommand(), cr("C47"));
     m_engine->Cont_M_up();
-    QCOMPARE(m_engine->holdGuard(), qint16(0));
+    QVERIFY(!m_engine->holding());
     m_engine->holdPress(18);
-    m_engine->Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->readAvailable(), QByteArray("C60\r"));
     m_engine->Cont_M_up();
 }
@@ -276,15 +276,14 @@ void TstEngine::secondPressDuringHoldIsIgnored()
 void TstEngine::releaseResetsIntervals()
 {
     m_engine->holdPress(11);
-    m_engine->Timer1.stop();
+    timer("Timer1")->stop();
     reply("\x06", 1);
     m_engine->Cont_M_up();
     QCOMPARE(m_engine->holdKind(), quint8(0));
-    QVERIFY(!m_engine->Timer1.isActive());
-    QVERIFY(!m_engine->Timer2.isActive());
-    QVERIFY(m_engine->Timer4.isActive());
-    QCOMPARE(m_engine->Timer2.interval(), 500);
-    QCOMPARE(m_engine->Timer4.interval(), 1000);
+    QVERIFY(!timer("Timer1")->isActive());
+    QVERIFY(!timer("Timer2")->isActive());
+    QVERIFY(timer("Timer4")->isActive());
+    QCOMPARE(m_engine->pace(), TransactionEngine::Pace::AfterHold);
     QCOMPARE(m_display->sent, QString());
     QCOMPARE(m_display->received, QString());
     QCOMPARE(m_engine->replyBuffer(), QString());
@@ -292,10 +291,78 @@ void TstEngine::releaseResetsIntervals()
     m_engine->Cont_M_up();
     m_engine->Timer1_Timer();
     // Single sends after the hold keep the release intervals.
-    m_engine->currentCommand = cr("C00");
-    m_engine->Hyouji(m_engine->currentCommand, TransactionEngine::SendMode);
-    QCOMPARE(m_engine->Timer2.interval(), 500);
+    m_engine->sendCommand(cr("C00"));
+    QCOMPARE(m_engine->pace(), TransactionEngine::Pace::AfterHold);
     QCOMPARE(m_line->readAvailable(), QByteArray("C8E\rC00\r"));
+}
+
+// How long a send waits for its answer before the no-answer mark, when the
+// displays clear, and how often a held arrow repeats, for each occasion;
+// a running timer takes its new interval at once.
+void TstEngine::paces_data()
+{
+    using P = TransactionEngine::Pace;
+    QTest::addColumn<P>("pace");
+    QTest::addColumn<int>("noAnswerMs");
+    QTest::addColumn<int>("clearMs");
+    QTest::addColumn<int>("repeatMs");
+    QTest::newRow("start-up") << P::StartUp << 10000 << 10500 << 200;
+    QTest::newRow("port opened") << P::PortOpened << 1000 << 1200 << 100;
+    QTest::newRow("hold") << P::Hold << 150 << 200 << 100;
+    QTest::newRow("after hold") << P::AfterHold << 500 << 1000 << 100;
+    QTest::newRow("console") << P::Console << 7000 << 7500 << 100;
+    QTest::newRow("menu on") << P::MenuOn << 500 << 1000 << 200;
+}
+
+void TstEngine::paces()
+{
+    using P = TransactionEngine::Pace;
+    QFETCH(P, pace);
+    // Each row starts from a hold released (repetition at 100 ms) unless it
+    // is start-up's own set.
+    TransactionEngine engine(*m_port, *m_display);
+    if (pace != P::StartUp) {
+        engine.setPace(P::Hold);
+        engine.setPace(P::AfterHold);
+    }
+    engine.setPace(pace);
+    engine.sendCommand(cr("C00"));
+    m_line->readAvailable();
+    auto interval = [&engine](const char *name) {
+        QTimer *timer = engine.findChild<QTimer *>(QLatin1StringView(name));
+        return timer ? timer->interval() : -1;
+    };
+    QTEST(interval("Timer2"), "noAnswerMs");
+    QTEST(interval("Timer4"), "clearMs");
+    QTEST(interval("Timer1"), "repeatMs");
+    QCOMPARE(engine.pace(), pace);
+}
+
+void TstEngine::lampTimeAfterStatus_data()
+{
+    QTest::addColumn<bool>("cleared"); // the displays cleared in between
+    QTest::addColumn<QString>("status");
+    QTest::newRow("after POWER") << false << " Power ON   1 2 3 4   Hour Use";
+    QTest::newRow("after clearing") << true << "   1 2 3 4   Hour Use";
+}
+
+// The lamp time is appended to the status the engine showed last; once the
+// displays cleared, it stands alone. What the status line happens to hold
+// otherwise plays no part.
+void TstEngine::lampTimeAfterStatus()
+{
+    QFETCH(bool, cleared);
+    QFETCH(QString, status);
+    m_engine->sendCommand(cr("CR0"));
+    reply("00\r", 3);
+    if (cleared)
+        m_engine->Timer4_Timer();
+    m_display->status = QStringLiteral("elsewhere");
+    m_engine->sendCommand(cr("CR3"));
+    reply("01234\r", 6);
+    QCOMPARE(m_display->status, status);
+    QCOMPARE(m_engine->lastStatus(), status);
+    QCOMPARE(m_line->readAvailable(0), QByteArray("CR0\rCR3\r"));
 }
 
 QTEST_GUILESS_MAIN(TstEngine)

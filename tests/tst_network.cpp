@@ -294,8 +294,8 @@ void TstNetwork::failureReasons()
     TestEnv::seed({{"Ports/COM7", address}});
 
     Form1 form;
-    form.ComPortNo = 7;
-    Form2::comButton(form);
+    form.session.ComPortNo = 7;
+    form.Command33_Click();
     auto *dialog = qobject_cast<Form2 *>(form.portDialog.data());
     QVERIFY(dialog);
     QString info;

@@ -112,6 +112,11 @@ private:
         return m_form->findChild<QPushButton *>(QString::fromLatin1(name));
     }
     void select(const QString &option);
+    // The engine's timer |name|: its ticks are driven by hand.
+    QTimer *timer(const char *name) const
+    {
+        return m_form->engine.findChild<QTimer *>(QLatin1StringView(name));
+    }
     // Everything the panel wrote that has reached the line by now.
     QByteArray sent() { return m_line->readAvailable(30); }
 
@@ -180,7 +185,7 @@ void TstPanelButtons::clickButtons()
     QTest::mouseClick(b, Qt::LeftButton);
     QCOMPARE(m_line->read(one.size()), one);
     QCOMPARE(sent(), QByteArray());
-    QCOMPARE(m_form->engine.currentCommand, QString::fromLatin1(one));
+    QCOMPARE(m_form->engine.currentCommand(), QString::fromLatin1(one));
     // The tooltip names the command that went out.
     QCOMPARE(b->toolTip(), QStringLiteral("Sends ") + command);
 }
@@ -324,10 +329,10 @@ void TstPanelButtons::holdRepeats()
 
     QTest::mousePress(arrow, Qt::MouseButton(mouseButton));
     QCOMPARE(m_form->engine.holdKind(), kind);
-    QVERIFY(m_form->engine.Timer1.isActive());
-    QCOMPARE(m_form->engine.Timer1.interval(), 100);
+    QVERIFY(timer("Timer1")->isActive());
+    QCOMPARE(m_form->engine.pace(), TransactionEngine::Pace::Hold);
     // The ticks are driven by hand from here on.
-    m_form->engine.Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->read(one.size()), one);
     for (int tick = 0; tick < 3; ++tick) {
         m_form->engine.Timer1_Timer();
@@ -337,7 +342,7 @@ void TstPanelButtons::holdRepeats()
 
     QTest::mouseRelease(arrow, Qt::MouseButton(mouseButton));
     QCOMPARE(m_form->engine.holdKind(), 0);
-    QVERIFY(!m_form->engine.Timer1.isActive());
+    QVERIFY(!timer("Timer1")->isActive());
     m_form->engine.Timer1_Timer(); // a tick still pending: nothing
     QCOMPARE(sent(), QByteArray());
 }
@@ -359,7 +364,7 @@ void TstPanelButtons::shortClickSendsOnce()
     QVERIFY(start());
     QTest::mouseClick(m_form->findChild<QPushButton *>(arrow), Qt::LeftButton);
     QCOMPARE(m_line->read(bytes.size()), bytes);
-    QVERIFY(!m_form->engine.Timer1.isActive());
+    QVERIFY(!timer("Timer1")->isActive());
     QCOMPARE(m_line->readAvailable(250), QByteArray());
 }
 
@@ -379,7 +384,7 @@ void TstPanelButtons::secondPressDuringHoldIsIgnored()
     QFETCH(int, mouseButton);
     QVERIFY(start(QStringLiteral("A002")));
     QTest::mousePress(button("Command5"), Qt::LeftButton);
-    m_form->engine.Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->read(8), QByteArray("A002C3C\r"));
 
     QPushButton *other = m_form->findChild<QPushButton *>(second);
@@ -389,7 +394,7 @@ void TstPanelButtons::secondPressDuringHoldIsIgnored()
         QTest::mousePress(other, Qt::MouseButton(mouseButton));
     QCOMPARE(sent(), QByteArray());
     QCOMPARE(m_form->engine.holdKind(), 3);
-    QCOMPARE(m_form->engine.currentCommand, QStringLiteral("A002C3C\r"));
+    QCOMPARE(m_form->engine.currentCommand(), QStringLiteral("A002C3C\r"));
     // The hold goes on with its own command.
     m_form->engine.Timer1_Timer();
     QCOMPARE(m_line->read(8), QByteArray("A002C3C\r"));
@@ -420,15 +425,16 @@ void TstPanelButtons::anyReleaseEndsHold()
     QFETCH(int, releaseWith);
     QVERIFY(start());
     QTest::mousePress(button("Command12"), Qt::MouseButton(pressWith));
-    m_form->engine.Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->read(4), QByteArray("C5D\r"));
     QCOMPARE(m_form->Label11->text(), QStringLiteral(" C 5 D  [CR] "));
 
     QTest::mouseRelease(m_form->findChild<QPushButton *>(releaseOn),
                         Qt::MouseButton(releaseWith));
     QCOMPARE(m_form->engine.holdKind(), 0);
-    QCOMPARE(m_form->engine.holdGuard(), 0);
-    QVERIFY(!m_form->engine.Timer1.isActive());
+    QVERIFY(!m_form->engine.holding());
+    QVERIFY(!button("Command12")->isDown());
+    QVERIFY(!timer("Timer1")->isActive());
     QCOMPARE(m_form->Label11->text(), QString());
     QCOMPARE(m_form->Label12->text(), QString());
     m_form->engine.Timer1_Timer();
@@ -454,12 +460,12 @@ void TstPanelButtons::releaseAfterPointerLeftTheArrow()
 
     QTest::mousePress(window, Qt::LeftButton, {}, on);
     QCOMPARE(m_form->engine.holdKind(), 11);
-    m_form->engine.Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->read(4), QByteArray("C8E\r"));
     QTest::mouseMove(window, off);
     QTest::mouseRelease(window, Qt::LeftButton, {}, off);
     QCOMPARE(m_form->engine.holdKind(), 0);
-    QVERIFY(!m_form->engine.Timer1.isActive());
+    QVERIFY(!timer("Timer1")->isActive());
     QCOMPARE(sent(), QByteArray());
 }
 
@@ -469,7 +475,7 @@ void TstPanelButtons::clickDuringHold()
 {
     QVERIFY(start(QStringLiteral("AFFF")));
     QTest::mousePress(button("Command1"), Qt::LeftButton);
-    m_form->engine.Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->read(8), QByteArray("AFFFC4B\r"));
     QTest::mouseClick(button("Command17"), Qt::LeftButton);
     QCOMPARE(m_line->read(8), QByteArray("AFFFC00\r"));
@@ -490,7 +496,7 @@ void TstPanelButtons::holdEndsWhenTheWindowLosesActivation()
     QTest::mousePress(arrow, Qt::LeftButton);
     QCOMPARE(m_form->engine.holdKind(), 8);
     QVERIFY(arrow->isDown());
-    m_form->engine.Timer1.stop();
+    timer("Timer1")->stop();
     QCOMPARE(m_line->read(4), QByteArray("C4A\r"));
 
     QWidget other;
@@ -528,31 +534,27 @@ void TstPanelButtons::spaceBar()
 
 void TstPanelButtons::intervalsAfterRelease()
 {
+    using P = TransactionEngine::Pace;
     QVERIFY(start());
     auto &engine = m_form->engine;
-    QCOMPARE(engine.Timer2.interval(), 1000);
-    QCOMPARE(engine.Timer4.interval(), 1200);
+    QCOMPARE(engine.pace(), P::PortOpened);
 
     QTest::mousePress(button("Command42"), Qt::LeftButton);
-    QCOMPARE(engine.Timer1.interval(), 100);
-    QCOMPARE(engine.Timer2.interval(), 150);
-    QCOMPARE(engine.Timer4.interval(), 200);
+    QCOMPARE(engine.pace(), P::Hold);
     QTest::mouseRelease(button("Command42"), Qt::LeftButton);
-    QCOMPARE(engine.Timer2.interval(), 500);
-    QCOMPARE(engine.Timer4.interval(), 1000);
-    QVERIFY(!engine.Timer2.isActive());
-    QVERIFY(engine.Timer4.isActive());
+    QCOMPARE(engine.pace(), P::AfterHold);
+    QVERIFY(!timer("Timer2")->isActive());
+    QVERIFY(timer("Timer4")->isActive());
 
     // Later single sends keep the intervals of the release.
     QTest::mouseClick(button("Command18"), Qt::LeftButton);
-    QCOMPARE(engine.Timer2.interval(), 500);
-    QCOMPARE(engine.Timer4.interval(), 1000);
-    QVERIFY(engine.Timer2.isActive());
-    // MENU On puts Timer1 back to 200 ms without starting it.
-    QCOMPARE(engine.Timer1.interval(), 100);
+    QCOMPARE(engine.pace(), P::AfterHold);
+    QVERIFY(timer("Timer2")->isActive());
+    // MENU On puts the repetition back to its start-up period without
+    // starting it.
     QTest::mouseClick(button("Command23"), Qt::LeftButton);
-    QCOMPARE(engine.Timer1.interval(), 200);
-    QVERIFY(!engine.Timer1.isActive());
+    QCOMPARE(engine.pace(), P::MenuOn);
+    QVERIFY(!timer("Timer1")->isActive());
     QCOMPARE(m_line->read(4 + 4 + 4), QByteArray("C46\rC01\rC1C\r"));
 }
 

@@ -86,8 +86,8 @@ private:
     // COM3 open at |baud|, as after a successful start.
     void openCom3(Form1 &main, quint8 baud)
     {
-        main.ComPortNo = 3;
-        main.BaudCode = baud;
+        main.session.ComPortNo = 3;
+        main.session.BaudCode = baud;
         main.MSComm1.setSettings(baud == 96 ? "9600,N,8,1" : "19200,N,8,1");
         main.MSComm1.setCommPort(3);
         QVERIFY(main.MSComm1.setPortOpen(true));
@@ -154,7 +154,7 @@ void TstPortDialog::firstStart()
         for (QRadioButton *o : {d->Option3, d->Option4, d->Option5, d->Option6, d->Option7})
             QVERIFY(!o->isChecked());
         QVERIFY(d->Option2->isChecked());
-        QCOMPARE(main.BaudCode, quint8(192));
+        QCOMPARE(main.session.BaudCode, quint8(192));
         QCOMPARE(d->focusWidget(), d->Text1);
         QCOMPARE(d->Text1->selectedText(), QStringLiteral("0"));
         QVERIFY(!d->openFailureNote); // nothing was stored: nothing failed
@@ -202,7 +202,7 @@ void TstPortDialog::typing()
         else
             type(d, step);
     }
-    QTEST(int(main.ComPortNo), "port");
+    QTEST(int(main.session.ComPortNo), "port");
     QTEST(d->Text1->text(), "text");
     QFETCH(QString, checked);
     for (QRadioButton *o : {d->Option3, d->Option4, d->Option5, d->Option6, d->Option7})
@@ -246,7 +246,7 @@ void TstPortDialog::badText()
     } else {
         type(d, text);
     }
-    QTEST(int(main.ComPortNo), "port");
+    QTEST(int(main.session.ComPortNo), "port");
     QTEST(d->Text1->text(), "shown");
     QVERIFY(m_boxes.isEmpty());
 }
@@ -264,7 +264,7 @@ void TstPortDialog::okMissingThenPresent()
 {
     QFETCH(QString, baud);
     Form1 main;
-    main.BaudCode = baud == QLatin1String("Option1") ? 192 : 96; // start on the other one
+    main.session.BaudCode = baud == QLatin1String("Option1") ? 192 : 96; // start on the other one
     Form2 *d = com(main);
     d->findChild<QRadioButton *>(baud)->click();
     d->Option6->click(); // COM4: no such device
@@ -320,7 +320,7 @@ void TstPortDialog::failureReasons()
     other.setCommPort(3);
     QVERIFY(!holdCom3 || other.setPortOpen(true));
     Form1 main;
-    main.ComPortNo = qint16(start);
+    main.session.ComPortNo = qint16(start);
     Form2 *d = com(main);
     QFile file(TestEnv::settingsFile());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -353,14 +353,14 @@ void TstPortDialog::cancelAfterCom()
     d->Option6->click();
     d->Option2->click();
     type(d, QStringLiteral("9"));
-    QCOMPARE(main.ComPortNo, qint16(9));
+    QCOMPARE(main.session.ComPortNo, qint16(9));
 
     d->Command2->click();
     QVERIFY(m_boxes.isEmpty());
     QVERIFY(d->Option1->isChecked()); // the previous baud option again
     QTRY_VERIFY(!main.portDialog);
-    QCOMPARE(main.ComPortNo, qint16(3));
-    QCOMPARE(main.BaudCode, quint8(96));
+    QCOMPARE(main.session.ComPortNo, qint16(3));
+    QCOMPARE(main.session.BaudCode, quint8(96));
     QCOMPARE(main.MSComm1.settings(), QStringLiteral("9600,N,8,1"));
     QVERIFY(main.MSComm1.output(QStringLiteral("CR0\r")));
     QCOMPARE(m_line->read(4), QByteArray("CR0\r"));
@@ -377,7 +377,7 @@ void TstPortDialog::comAgainTakesNewCopies()
     Form2 *d = com(main);
     d->Option6->click(); // COM4, which does not exist
     QCOMPARE(com(main), d);
-    QCOMPARE(main.PrevComPortNo, qint16(4));
+    QCOMPARE(main.session.PrevComPortNo, qint16(4));
     d->Command2->click();
     QCOMPARE(m_boxes.size(), 1);
     QVERIFY(m_boxes[0].info.contains(kMissing));
@@ -393,7 +393,7 @@ void TstPortDialog::cancelAtStartUp()
         d->Command2->click(); // no previous port
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].dialogShown);
-        QCOMPARE(main.ComPortNo, qint16(0));
+        QCOMPARE(main.session.ComPortNo, qint16(0));
         d->Command1->click(); // still no port
         QCOMPARE(m_boxes.size(), 2);
         d->Option5->click(); // chosen again
@@ -457,8 +457,8 @@ void TstPortDialog::closing()
     QTRY_VERIFY(!main.portDialog);
     QVERIFY(m_boxes.isEmpty());
     QVERIFY(!main.MSComm1.portOpen());
-    QCOMPARE(main.ComPortNo, qint16(4));
-    QCOMPARE(main.BaudCode, quint8(96));
+    QCOMPARE(main.session.ComPortNo, qint16(4));
+    QCOMPARE(main.session.BaudCode, quint8(96));
     QCOMPARE(stored("ComPort"), QStringLiteral("<absent>"));
 }
 

@@ -134,11 +134,11 @@ void TstStartup::outcomes()
     QVERIFY2(note.isEmpty() ? shownNote.isEmpty() : shownNote.contains(note),
              qPrintable(shownNote));
     QCOMPARE(form.MSComm1.portOpen(), opened);
-    QCOMPARE(int(form.ComPortNo), port);
+    QCOMPARE(int(form.session.ComPortNo), port);
     QCOMPARE(form.outerHeightTwips(), int(Form1::CompactHeight));
     if (!settings.isEmpty()) {
         QCOMPARE(form.MSComm1.settings(), settings);
-        QCOMPARE(int(form.BaudCode), settings.startsWith("9600") ? 96 : 192);
+        QCOMPARE(int(form.session.BaudCode), settings.startsWith("9600") ? 96 : 192);
         QCOMPARE(form.MSComm1.commPort(), port);
     }
     QCOMPARE(form.engine.addressPrefix, prefix);
@@ -146,9 +146,10 @@ void TstStartup::outcomes()
     QVERIFY(selected && selected->isChecked());
     // Intervals: the start-up ones once the port is open, the initial ones
     // when start-up handed over to the dialog.
-    QCOMPARE(form.engine.Timer2.interval(), opened ? 1000 : 10000);
-    QCOMPARE(form.engine.Timer4.interval(), opened ? 1200 : 10500);
-    QVERIFY(!form.engine.Timer2.isActive() && !form.engine.Timer4.isActive());
+    QCOMPARE(form.engine.pace(), opened ? TransactionEngine::Pace::PortOpened
+                                        : TransactionEngine::Pace::StartUp);
+    for (QTimer *timer : form.engine.findChildren<QTimer *>())
+        QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
     QVERIFY(!form.Label19->isVisibleTo(&form) && !form.Label28->isVisibleTo(&form)
             && !form.Label27->isVisibleTo(&form));
 }
@@ -191,7 +192,7 @@ void TstStartup::sendsExactlyTheFramedBytes()
     Form1 form;
     form.Form_Load();
     QString command = QStringLiteral("C00\r");
-    form.Hyouji(command, TransactionEngine::SendMode);
+    form.engine.Hyouji(command, TransactionEngine::SendMode);
     QCOMPARE(command, QStringLiteral("AFFFC00\r"));
     QCOMPARE(form.Label11->text(), QStringLiteral(" A F F F C 0 0  [CR] "));
     QVERIFY(form.Label28->isVisibleTo(&form));

@@ -83,11 +83,14 @@ void PtyLine::write(const QByteArray &bytes)
 
 void PtyLine::serve(SimProjector *projector)
 {
+    watch([this, projector](const QByteArray &bytes) { write(projector->feed(bytes)); });
+}
+
+void PtyLine::watch(std::function<void(const QByteArray &)> arrived)
+{
     m_served = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
-    QObject::connect(m_served.get(), &QSocketNotifier::activated, [this, projector]() {
-        const QByteArray reply = projector->feed(drain());
-        write(reply);
-    });
+    QObject::connect(m_served.get(), &QSocketNotifier::activated,
+                     [this, arrived = std::move(arrived)]() { arrived(drain()); });
 }
 
 int PtyLine::speed() const

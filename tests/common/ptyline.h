@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QSocketNotifier;
@@ -38,6 +39,9 @@ public:
     // Lets |projector| answer whatever arrives, while the event loop runs
     // (read() and write() are then for nothing else).
     void serve(SimProjector *projector);
+    // Hands whatever the program writes to |arrived| as it comes, while the
+    // event loop runs (read() and write() are then for nothing else).
+    void watch(std::function<void(const QByteArray &)> arrived);
     // The line's output speed in baud as the program (or a server bridging
     // it) set it; 0 when unknown.
     int speed() const;

@@ -1,0 +1,95 @@
+#include "portsession.h"
+
+#include "portreason.h"
+#include "settingsstore.h"
+
+#include <QFileInfo>
+
+PortSession::PortSession(MSComm &port, QObject *parent)
+    : QObject(parent)
+    , m_port(port)
+{}
+
+bool PortSession::loadStored()
+{
+    ComPortNo = portNumberFromText(
+        SettingsStore::readStartUp(QStringLiteral("ComPort"), QStringLiteral("DATAC")));
+    if (ComPortNo < FirstPort || ComPortNo > LastPort)
+        return false;
+    BaudCode = baudCodeFromText(
+        SettingsStore::readStartUp(QStringLiteral("BaudRate"), QStringLiteral("DATAb")));
+    return true;
+}
+
+QString PortSession::openStored()
+{
+    applyBaudCode();
+    return open();
+}
+
+void PortSession::applyBaudCode()
+{
+    m_port.setSettings(MSComm::settingsFor(BaudCode));
+    BaudCode = MSComm::normalBaudCode(BaudCode);
+}
+
+QString PortSession::open()
+{
+    const int number = ComPortNo;
+    // Only 1..15 are port numbers here; a number outside them fails like a
+    // port that cannot be opened.
+    if (number < FirstPort || number > LastPort)
+        return PortReason::detail(MSComm::OpenFailure::BadPortNumber, number, QString(), QString(),
+                                  QString());
+    // A new number and settings only apply after closing an open port.
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+    m_port.setCommPort(number);
+    if (m_port.setPortOpen(true))
+        return QString();
+    return openFailureReason(m_port, number);
+}
+
+QString PortSession::openFailureReason(const MSComm &port, int number)
+{
+    const QString device = MSComm::deviceForPort(number);
+    return PortReason::detail(port.openFailure(), number, device, QFileInfo(device).group(),
+                              port.openFailureText());
+}
+
+void PortSession::beginChange()
+{
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+    PrevBaudCode = BaudCode;
+    PrevComPortNo = ComPortNo;
+}
+
+QString PortSession::accept()
+{
+    m_port.setSettings(MSComm::settingsFor(BaudCode));
+    if (ComPortNo == 0)
+        return tr("No port is chosen: choose one of COM1 to COM5, or type a number "
+                  "from 1 to 15 next to OTHER.");
+    const QString failure = open();
+    if (!failure.isEmpty())
+        return failure;
+    SettingsStore::saveStartUp(QStringLiteral("ComPort"), QString::number(ComPortNo));
+    SettingsStore::saveStartUp(QStringLiteral("BaudRate"), QString::number(BaudCode));
+    return QString();
+}
+
+PortSession::CancelResult PortSession::cancel(QString *why)
+{
+    ComPortNo = PrevComPortNo;
+    if (ComPortNo != 0 && ComPortNo <= LastPort) {
+        BaudCode = PrevBaudCode;
+        applyBaudCode();
+        *why = open();
+        return why->isEmpty() ? CancelResult::Reopened : CancelResult::Failed;
+    }
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+    *why = tr("There is no previous port to go back to: choose a port and press OK.");
+    return CancelResult::NoPrevious;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "mscomm.h"
+
+#include <QObject>
+#include <QString>
+
+// The program's port as the operator chooses it: the port number and baud
+// code in use, the copies kept while the port dialog is open (for Cancel),
+// opening with a reason when it fails, and storing a choice that opened.
+// The port dialog shows this state and hands the operator's choices to it;
+// the main window owns it together with the port.
+class PortSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Port numbers the dialog and the settings file accept.
+    static constexpr int FirstPort = 1;
+    static constexpr int LastPort = 15;
+
+    explicit PortSession(MSComm &port, QObject *parent = nullptr);
+
+    MSComm &port() { return m_port; }
+    const MSComm &port() const { return m_port; }
+
+    qint16 ComPortNo = 0;
+    quint8 BaudCode = 0;
+    qint16 PrevComPortNo = 0;
+    quint8 PrevBaudCode = 0;
+
+    // Start-up: the stored port number, and when it is one of 1..15 the
+    // stored baud code too; false (baud code not read) otherwise.
+    bool loadStored();
+    // Start-up: opens the stored port; empty on success, else why not.
+    QString openStored();
+
+    // The line settings for BaudCode, which becomes 96 or 192.
+    void applyBaudCode();
+    // Opens ComPortNo (closing the port first); empty on success, else why.
+    QString open();
+
+    // The "COM" button: the port closes and the values are kept for Cancel.
+    void beginChange();
+    // The operator's choices in the dialog.
+    void chooseBaud(quint8 code) { BaudCode = code; }
+    void choosePort(int port) { ComPortNo = qint16(port); }
+
+    // OK: opens the chosen port with the chosen baud rate and stores both;
+    // empty on success, else why not (nothing stored).
+    QString accept();
+
+    enum class CancelResult {
+        Reopened,   // the previous port is open again
+        Failed,     // the previous port did not open
+        NoPrevious, // there was no port to go back to; the port is closed
+    };
+    // Cancel: back to the kept values and the port they name; |why| tells
+    // what failed.
+    CancelResult cancel(QString *why);
+
+    // Why |port| failed to open port number |number|.
+    static QString openFailureReason(const MSComm &port, int number);
+
+private:
+    MSComm &m_port;
+};
