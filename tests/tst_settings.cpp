@@ -87,19 +87,6 @@ void TstSettings::roundTripAndDefaults()
 
 namespace {
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
 // A hand-edited file as users keep it: comments, blank lines, their own order.
 const QByteArray kHandEdited = "; projector in room 4\n"
                                "[StartUP]\n"
@@ -160,7 +147,7 @@ void TstSettings::reads()
     QFETCH(QByteArray, file);
     QFETCH(QString, section);
     QFETCH(QString, key);
-    put(TestEnv::settingsFile(), file);
+    QVERIFY(TestEnv::writeFile(TestEnv::settingsFile(), file));
     QTEST(SettingsStore::read("ORVA", section, key, "<absent>"), "value");
 }
 
@@ -243,9 +230,9 @@ void TstSettings::saves()
     QFETCH(QString, value);
     QFETCH(bool, saved);
     const QString file = TestEnv::settingsFile();
-    put(file, before);
+    QVERIFY(TestEnv::writeFile(file, before));
     QCOMPARE(SettingsStore::save("ORVA", section, key, value), saved);
-    QTEST(contents(file), "after");
+    QTEST(TestEnv::fileBytes(file), "after");
     if (saved)
         QCOMPARE(SettingsStore::read("ORVA", section, key, "<absent>"), value);
 }
@@ -292,7 +279,7 @@ void TstSettings::faults()
     const QByteArray original = kHandEdited;
     QString kept = file; // the path whose bytes a failed save must leave alone
     if (kind == "symlink" || kind == "chain") {
-        put(real, original);
+        QVERIFY(TestEnv::writeFile(real, original));
         if (kind == "chain") {
             QVERIFY(QFile::link(real, folder + "/dotfiles/link.ini"));
             QVERIFY(QFile::link(folder + "/dotfiles/link.ini", file));
@@ -308,10 +295,10 @@ void TstSettings::faults()
     } else if (kind == "directory") {
         QVERIFY(QDir().mkpath(file));
     } else if (kind.startsWith("mode ")) {
-        put(file, original);
+        QVERIFY(TestEnv::writeFile(file, original));
         QVERIFY(::chmod(QFile::encodeName(file), kind.mid(5).toUInt(nullptr, 8)) == 0);
     } else if (kind == "read-only folder") {
-        put(file, original);
+        QVERIFY(TestEnv::writeFile(file, original));
         QVERIFY(::chmod(QFile::encodeName(folder), 0555) == 0);
     }
     const QFileInfo link(file);
@@ -335,7 +322,7 @@ void TstSettings::faults()
     if (saved)
         expected.replace("ADRESS=A001", "ADRESS=A002");
     if (QFileInfo(kept).isFile())
-        QCOMPARE(contents(kept), expected);
+        QCOMPARE(TestEnv::fileBytes(kept), expected);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter("ORVA.ini."), QStringList());
 }
 

@@ -203,21 +203,6 @@ void TstStartup::sendsExactlyTheFramedBytes()
     QCOMPARE(form.Label25->text(), QString());
 }
 
-namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool put(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-} // namespace
 
 // A file edited by hand goes through start-up and closing with only the
 // address value changed: every other byte is the user's and stays.
@@ -255,7 +240,7 @@ void TstStartup::handEditedFileSurvives()
     PtyLine line;
     file.replace("%TTY%", QFile::encodeName(line.slavePath()));
     const QString path = TestEnv::settingsFile();
-    QVERIFY(put(path, QByteArray(file).replace("%ADDR%", "A001")));
+    QVERIFY(TestEnv::writeFile(path, QByteArray(file).replace("%ADDR%", "A001")));
     {
         Form1 form;
         form.Form_Load();
@@ -266,7 +251,7 @@ void TstStartup::handEditedFileSurvives()
         form.show();
         QVERIFY(form.close());
     }
-    QCOMPARE(contents(path), QByteArray(file).replace("%ADDR%", "A002"));
+    QCOMPARE(TestEnv::fileBytes(path), QByteArray(file).replace("%ADDR%", "A002"));
 }
 
 // A settings file the store cannot use: start-up takes the fallback, closing
@@ -304,7 +289,7 @@ void TstStartup::unusableStoreFallsBackAndClosingCompletes()
     if (kind == "directory") {
         QVERIFY(QDir().mkpath(file));
     } else {
-        QVERIFY(put(file, original));
+        QVERIFY(TestEnv::writeFile(file, original));
         if (kind == "unreadable")
             QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
         else
@@ -330,7 +315,7 @@ void TstStartup::unusableStoreFallsBackAndClosingCompletes()
         QVERIFY(QDir(file).removeRecursively());
     } else {
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
-        QCOMPARE(contents(file), original);
+        QCOMPARE(TestEnv::fileBytes(file), original);
         QFile::remove(file);
     }
 }

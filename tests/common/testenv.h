@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -20,6 +21,11 @@ QString settingsFile();
 void seed(const QList<std::pair<QString, QString>> &keys);
 void clearStore();
 QString stored(const QString &sectionKey, const QString &absent = QStringLiteral("<absent>"));
+
+// The bytes of the file at |path| ("<unreadable>" when it cannot be read),
+// and a file written whole; false when it could not be.
+QByteArray fileBytes(const QString &path);
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 // Runs |testCase| ("function:tag") of this test program again in a child
 // process as the unprivileged user nobody, so that file permissions hold for

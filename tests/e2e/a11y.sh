@@ -16,14 +16,6 @@ if [ -z "${ORVA_A11Y_SESSION:-}" ]; then
   exec dbus-run-session -- "$0" "$@"
 fi
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source tests/e2e/session.sh
 
 XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \

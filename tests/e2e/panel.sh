@@ -14,14 +14,6 @@ build="${1:-build}"
 orva="$build/app/orva"
 [ -x "$orva" ] || { echo "no $orva: build first"; exit 2; }
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 fail() { echo "FAIL: $*"; exit 1; }
 pass() { echo "ok: $*"; }
 

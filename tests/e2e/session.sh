@@ -1,9 +1,18 @@
-# Sourced by the end-to-end scripts, from the top of the source tree, with
-# $work (a private folder) and the array pids (processes to end on exit) set.
-# Starts a private X display (Xvfb picks a free number and writes it to fd 3
-# once it accepts clients), a pseudo-terminal line played by
-# tests/e2e/line.py (its bytes logged in $log), and a settings folder
-# ($work/config) in which COM3 is that line at 9600 baud with no address.
+# Sourced by the end-to-end scripts, from the top of the source tree. Makes
+# a private folder $work and the array pids of processes to end on exit (a
+# script adds the programs it starts). Starts a private X display (Xvfb picks
+# a free number and writes it to fd 3 once it accepts clients), a
+# pseudo-terminal line played by tests/e2e/line.py (its bytes logged in
+# $log), and a settings folder ($work/config) in which COM3 is that line at
+# 9600 baud with no address.
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
