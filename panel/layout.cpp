@@ -326,8 +326,6 @@ QWidget *make(const Control &c, QWidget *parent)
     case Kind::Button: {
         auto *b = new QPushButton(QString::fromLatin1(c.caption), parent);
         b->setAutoDefault(false);
-        if (c.back != Colour::System)
-            b->setStyleSheet(buttonStyle(colour(c.back, false)));
         if (c.arrow != Arrow::None) {
             const QPixmap picture = arrowPicture(c.arrow);
             b->setIcon(QIcon(picture));
@@ -351,6 +349,13 @@ QWidget *make(const Control &c, QWidget *parent)
         w->setFont(font(c.fontHundredths));
     if (c.look & HiddenAtStart)
         w->hide();
+    // The style sheet comes last, on a polished button: the button asks its
+    // style for its margins as soon as the sheet is set, and polishing
+    // after that throws the sheet's rules away and parses it again.
+    if (c.kind == Kind::Button && c.back != Colour::System) {
+        w->ensurePolished();
+        w->setStyleSheet(buttonStyle(colour(c.back, false)));
+    }
     return w;
 }
 
