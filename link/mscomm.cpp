@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QStringList>
 
 #ifndef Q_OS_WIN
@@ -21,12 +22,25 @@ namespace {
 constexpr int kFirstUsbPort = 3;
 constexpr int kLastMappedPort = 15;
 
-QString portsEntry(int port)
+// The [Ports] entries of COM1..COM15, and of COM|port| when it lies beyond,
+// by port number, from one reading of the settings file.
+QMap<int, QString> portsEntries(int port)
 {
-    return SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
-                               QString::fromLatin1(SettingsStore::kPorts),
-                               QStringLiteral("COM%1").arg(port), QString())
-        .trimmed();
+    QList<int> ports;
+    for (int n = 1; n <= kLastMappedPort; ++n)
+        ports << n;
+    if (port > kLastMappedPort)
+        ports << port;
+    QStringList keys;
+    for (int n : ports)
+        keys << QStringLiteral("COM%1").arg(n);
+    const QStringList texts = SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
+                                                  QString::fromLatin1(SettingsStore::kPorts),
+                                                  keys, QString());
+    QMap<int, QString> entries;
+    for (qsizetype i = 0; i < ports.size(); ++i)
+        entries.insert(ports[i], texts[i].trimmed());
+    return entries;
 }
 #endif
 
@@ -110,18 +124,16 @@ QString MSComm::deviceForPort(int port)
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
-    const QString mapped = portsEntry(port);
-    if (!mapped.isEmpty())
-        return mapped;
+    const QMap<int, QString> entries = portsEntries(port);
+    if (!entries[port].isEmpty())
+        return entries[port];
     const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
     if (port < kFirstUsbPort || port > kLastMappedPort)
         return fallback;
 
     // Adapters already reached through an entry keep that number only.
-    QStringList entries(kLastMappedPort + 1);
     QStringList named;
     for (int n = 1; n <= kLastMappedPort; ++n) {
-        entries[n] = portsEntry(n);
         if (!entries[n].isEmpty()) {
             named << entries[n];
             const QString target = QFileInfo(entries[n]).canonicalFilePath();

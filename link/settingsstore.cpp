@@ -322,15 +322,26 @@ namespace SettingsStore {
 QString read(const QString &application, const QString &section, const QString &key,
              const QString &defaultText)
 {
+    return read(application, section, QStringList{key}, defaultText).constFirst();
+}
+
+QStringList read(const QString &application, const QString &section, const QStringList &keys,
+                 const QString &defaultText)
+{
+    QStringList texts(keys.size(), defaultText);
     QFile file(fileName(application));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return defaultText;
+        return texts;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return defaultText;
-    const std::optional<QByteArray> value =
-        IniText::lookup(bytes, section.toUtf8(), key.toUtf8());
-    return value ? IniText::decode(*value) : defaultText;
+        return texts;
+    const QByteArray sectionName = section.toUtf8();
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (const std::optional<QByteArray> value =
+                IniText::lookup(bytes, sectionName, keys[i].toUtf8()))
+            texts[i] = IniText::decode(*value);
+    }
+    return texts;
 }
 
 bool save(const QString &application, const QString &section, const QString &key,

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,6 +22,11 @@ inline constexpr const char *kPorts = "Ports";
 // cannot be read.
 QString read(const QString &application, const QString &section, const QString &key,
              const QString &defaultText);
+
+// The stored texts of several |keys| of one section, from one reading of the
+// file, in the order of |keys|; each absent one is |defaultText|.
+QStringList read(const QString &application, const QString &section, const QStringList &keys,
+                 const QString &defaultText);
 
 // Stores |text|. Returns false when the file could not be written (it is
 // then left exactly as it was); the caller's run goes on either way.
