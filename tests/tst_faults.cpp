@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -271,40 +270,13 @@ QString TstFaults::startUpReason(const QString &device)
 
 QString TstFaults::runAsNobody(const QString &device)
 {
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (setpriv.isEmpty())
-        return QStringLiteral("setpriv (util-linux) is missing");
-    // The build folder may lie where that user cannot reach: run a copy.
-    QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("tst_faults"));
-    if (!QFile::copy(QCoreApplication::applicationFilePath(), copy))
-        return QStringLiteral("cannot copy the test program");
-    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-        | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-    QFile::setPermissions(dir.path(), everyone);
-    QFile::setPermissions(copy, everyone);
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildDevice), device);
-    env.insert(QStringLiteral("HOME"), dir.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.setWorkingDirectory(dir.path());
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    const QString testCase =
-        QStringLiteral("openRefused:") + QString::fromLatin1(QTest::currentDataTag());
-    child.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", "--", copy, testCase});
-    if (!child.waitForFinished(60000)) {
-        child.kill();
-        child.waitForFinished();
-        return QStringLiteral("the unprivileged run did not finish");
-    }
-    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
-        return {};
-    return QString::fromLocal8Bit(child.readAll());
+    QString output;
+    const int code = TestEnv::runUnprivileged(
+        QStringLiteral("openRefused:") + QString::fromLatin1(QTest::currentDataTag()), &output,
+        {{QString::fromLatin1(kChildDevice), device}});
+    if (code < 0)
+        return QStringLiteral("the run as nobody did not start or finish: ") + output;
+    return code == 0 ? QString() : output;
 }
 
 QTEST_MAIN(TstFaults)

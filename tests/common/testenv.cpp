@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -72,30 +74,44 @@ QString stored(const QString &sectionKey, const QString &absent)
     return SettingsStore::read(QStringLiteral("ORVA"), section, key, absent);
 }
 
-int runUnprivileged(const QString &testCase, QString *output)
+int runUnprivileged(const QString &testCase, QString *output,
+                    const QList<std::pair<QString, QString>> &environment)
 {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ORVA_TEST_CHILD"), QStringLiteral("1"));
-    env.insert(QStringLiteral("HOME"), QDir::tempPath());
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("setpriv"),
-                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                 QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                 testCase});
-    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit)
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
         return -1;
+    // The build folder may lie where that user cannot reach: run a copy.
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    if (!QFile::copy(QCoreApplication::applicationFilePath(), copy))
+        return -1;
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(dir.path(), everyone);
+    QFile::setPermissions(copy, everyone);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    for (const auto &[name, value] : environment)
+        env.insert(name, value);
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(dir.path());
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                          QStringLiteral("--clear-groups"), QStringLiteral("--"), copy, testCase});
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished();
+        return -1;
+    }
     *output = QString::fromLocal8Bit(child.readAll());
-    if (output->startsWith(QLatin1String("setpriv:")))
+    if (child.exitStatus() != QProcess::NormalExit || output->startsWith(QLatin1String("setpriv:")))
         return -1; // no change of user here
     return child.exitCode();
-}
-
-bool isUnprivilegedChild()
-{
-    return qEnvironmentVariableIsSet("ORVA_TEST_CHILD");
 }
 
 bool permissionsIgnored()

@@ -29,11 +29,12 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 
 // Runs |testCase| ("function:tag") of this test program again in a child
 // process as the unprivileged user nobody, so that file permissions hold for
-// it as they do for any user (root passes them by). Returns the child's exit
-// code, or -1 when no such child could run; |output| gets what it printed.
-int runUnprivileged(const QString &testCase, QString *output);
-// True in that child.
-bool isUnprivilegedChild();
+// it as they do for any user (root passes them by), with |environment| added
+// to its own. Returns the child's exit code, or -1 when no such child could
+// run (no setpriv, no change of user, no end within a minute); |output| gets
+// what it printed.
+int runUnprivileged(const QString &testCase, QString *output,
+                    const QList<std::pair<QString, QString>> &environment = {});
 // True when file permissions do not stop this process (it runs as root).
 bool permissionsIgnored();
 
