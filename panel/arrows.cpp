@@ -32,6 +32,12 @@ void HoldButtons::mouseUp()
     m_engine.Cont_M_up();
 }
 
+void HoldButtons::endHold()
+{
+    if (m_engine.holding())
+        mouseUp();
+}
+
 bool HoldButtons::eventFilter(QObject *watched, QEvent *event)
 {
     const auto kind = m_kinds.constFind(watched);

@@ -27,6 +27,8 @@ public:
     // The arrows' MouseDown and MouseUp handlers.
     void mouseDown(quint8 holdKind);
     void mouseUp();
+    // Ends the hold that is on, as its release would; nothing when none is.
+    void endHold();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

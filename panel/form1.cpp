@@ -135,8 +135,7 @@ void Form1::connectButtons()
 void Form1::markLinkLost(const QString &reason)
 {
     // Nothing reaches the projector any more: a held arrow stops repeating.
-    if (engine.holding())
-        m_holdButtons->mouseUp();
+    m_holdButtons->endHold();
     QPushButton *com = button(QStringLiteral("Command33"));
     if (!m_linkLostMarked) {
         m_comStyle = com->styleSheet();
@@ -170,8 +169,7 @@ void Form1::clearLinkLostMark()
 
 void Form1::stopExchanges()
 {
-    if (engine.holding())
-        m_holdButtons->mouseUp();
+    m_holdButtons->endHold();
     engine.stopAll();
 }
 
@@ -269,8 +267,8 @@ void Form1::changeEvent(QEvent *event)
     // A hold ends with a mouse release on an arrow. Should the window lose
     // the pointer while one is held (another window taking over), that
     // release never comes; end the hold rather than repeat forever.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && engine.holding())
-        m_holdButtons->mouseUp();
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        m_holdButtons->endHold();
     QWidget::changeEvent(event);
 }
 
