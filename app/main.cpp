@@ -1,5 +1,6 @@
 #include "form1.h"
 #include "startupmark.h"
+#include "warmup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -67,12 +68,14 @@ int main(int argc, char *argv[])
         break;
     }
 
+    StartupWarmUp warmUp;
     QApplication app(argc, argv);
     // Ties the window to the installed menu entry (its icon and name in the
     // task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.orva"));
     Form1 window;
     StartupMark::watch(&window);
+    warmUp.wait();
     window.Form_Load();
     window.show();
     return app.exec();

@@ -8,8 +8,11 @@
 // program is killed after the mark, and its CPU time up to then is read
 // with wait4.
 //
-//   orva-bench-startup [pairs]        (default 15; the first pair warms up
-//                                      the caches and is not counted)
+//   orva-bench-startup [pairs [program [reference]]]
+//
+// pairs: default 15; the first pair warms up the caches and is not counted.
+// program, reference: two other builds to set against each other (both get
+// the same environment and the same line).
 #include "rawpty.h"
 
 #include <QCoreApplication>
@@ -170,9 +173,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int pairs = argc > 1 ? std::max(2, atoi(argv[1])) : 15;
     const QString dir = QCoreApplication::applicationDirPath();
-    const std::string orva = QDir(dir).absoluteFilePath(QStringLiteral("../app/orva")).toStdString();
-    const std::string button =
-        QDir(dir).absoluteFilePath(QStringLiteral("orva-bench-onebutton")).toStdString();
+    // Two other programs may be named instead, to set one build against
+    // another in the same run.
+    const std::string orva = argc > 2 ? std::string(argv[2])
+        : QDir(dir).absoluteFilePath(QStringLiteral("../app/orva")).toStdString();
+    const std::string button = argc > 3 ? std::string(argv[3])
+        : QDir(dir).absoluteFilePath(QStringLiteral("orva-bench-onebutton")).toStdString();
 
     // A private X server on a display number of its choosing.
     Child xvfb = spawn({"/usr/bin/Xvfb", "-displayfd", std::to_string(kChildFd), "-screen", "0",
