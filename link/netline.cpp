@@ -1,54 +1,20 @@
 #include "netline.h"
 
-#include <QEventLoop>
-#include <QTcpSocket>
-#include <QTimer>
+#include "netlinebackend.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibrary>
 
 #include <algorithm>
 
-namespace {
-
-// Options this side takes on (WILL) and asks of the server (DO).
-bool localSupported(quint8 option)
-{
-    return option == TelnetStream::optBinary || option == TelnetStream::optSuppressGoAhead
-           || option == TelnetStream::optComPort;
-}
-
-bool remoteSupported(quint8 option)
-{
-    // Not echo: the line's bytes must not come back as if the projector sent them.
-    return option == TelnetStream::optBinary || option == TelnetStream::optSuppressGoAhead;
-}
-
-QByteArray request(quint8 code, quint8 value)
-{
-    QByteArray out;
-    out.append(char(code)).append(char(value));
-    return out;
-}
-
-QByteArray bigEndian(quint32 value)
-{
-    QByteArray out(4, '\0');
-    for (int i = 3; i >= 0; --i) {
-        out[i] = char(value & 0xFF);
-        value >>= 8;
-    }
-    return out;
-}
-
-} // namespace
 
 NetLine::NetLine(QObject *parent)
     : QObject(parent)
 {
 }
 
-NetLine::~NetLine()
-{
-    dropSocket();
-}
+NetLine::~NetLine() = default;
 
 bool NetLine::isAddress(const QString &text)
 {
@@ -110,300 +76,95 @@ bool NetLine::parse(const QString &text, Endpoint *out, QString *why)
     return true;
 }
 
-void NetLine::setFailure(Failure failure, const QString &text)
+namespace {
+
+// Where the module is looked for: the library folder beside the program's
+// own bin folder (installed, and the build tree, where every program sits one
+// folder below the top), then the program's own folder.
+QStringList moduleFolders()
 {
-    m_failure = failure;
-    m_failureText = text;
+    const QString programDir = QCoreApplication::applicationDirPath();
+    return {QDir(programDir).filePath(QStringLiteral("../" ORVA_MODULE_SUBDIR)), programDir};
 }
 
-bool NetLine::waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline)
+} // namespace
+
+bool NetLine::ensureBackend()
 {
-    while (!done()) {
-        if (m_failure != Failure::None || deadline.hasExpired())
-            return false;
-        // Keep painting and serving sockets, but hold back the user's
-        // clicks and keys until the line is settled.
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(this, &NetLine::progress, &loop, &QEventLoop::quit);
-        timer.start(int(std::max<qint64>(1, deadline.remainingTime())));
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (m_backend)
+        return true;
+    // Loaded once and never unloaded: lines made from it may live until exit.
+    static NetLineCreate *create = nullptr;
+    static QString loadError;
+    if (!create && loadError.isEmpty()) {
+        QLibrary module;
+        for (const QString &folder : moduleFolders()) {
+            module.setFileName(QDir(folder).filePath(QStringLiteral("orva_netline")));
+            if (module.load())
+                break;
+        }
+        if (module.isLoaded())
+            create = reinterpret_cast<NetLineCreate *>(module.resolve(kNetLineCreateSymbol));
+        if (!create)
+            loadError = module.errorString();
     }
+    if (!create) {
+        m_failure = Failure::Other;
+        m_failureText = tr("network ports are not available (%1)").arg(loadError);
+        return false;
+    }
+    NetLineBackend::Hooks hooks;
+    hooks.readyRead = [this]() { emit readyRead(); };
+    hooks.lost = [this](const QString &reason) { emit lost(reason); };
+    m_backend.reset(create(hooks));
     return true;
 }
 
 bool NetLine::open(const Endpoint &endpoint, const Line &line, int timeoutMs)
 {
-    close();
-    setFailure(Failure::None, QString());
-    m_telnet = endpoint.telnet;
-    m_line = line;
-    m_stream = TelnetStream();
-    m_received.clear();
-    m_comPortOn = m_comPortRefused = m_heardTelnet = false;
-    m_ackBaud = 0;
-    m_ackDataSize = m_ackParity = m_ackStopSize = 0;
-    std::fill(std::begin(m_localOn), std::end(m_localOn), false);
-    std::fill(std::begin(m_remoteOn), std::end(m_remoteOn), false);
-
-    auto *socket = new QTcpSocket(this);
-    m_socket = socket;
-    connect(socket, &QTcpSocket::connected, this, &NetLine::progress);
-    connect(socket, &QTcpSocket::readyRead, this, &NetLine::handleReadable);
-    connect(socket, &QTcpSocket::errorOccurred, this, &NetLine::handleSocketError);
-    connect(socket, &QTcpSocket::disconnected, this, &NetLine::handleSocketError);
-    m_state = State::Opening;
-
-    const QDeadlineTimer deadline(timeoutMs);
-    socket->connectToHost(endpoint.host, endpoint.port);
-    bool ok = waitFor([socket]() { return socket->state() == QAbstractSocket::ConnectedState; },
-                      deadline);
-    if (ok && m_telnet) {
-        using T = TelnetStream;
-        m_localOn[T::optComPort] = m_localOn[T::optBinary] = true;
-        m_remoteOn[T::optBinary] = m_remoteOn[T::optSuppressGoAhead] = true;
-        socket->write(T::option(T::WILL, T::optComPort) + T::option(T::WILL, T::optBinary)
-                      + T::option(T::DO, T::optBinary) + T::option(T::DO, T::optSuppressGoAhead));
-        ok = waitFor([this]() { return m_comPortOn || m_comPortRefused; }, deadline);
-        // A server that speaks Telnet but lets the time pass without taking
-        // the option refuses it as surely as one that says so.
-        if (m_comPortRefused || (!ok && m_heardTelnet && m_failure == Failure::None)) {
-            setFailure(Failure::SettingsRefused,
-                       tr("the server refused the line settings (it does not take "
-                          "COM-PORT-CONTROL)"));
-            ok = false;
-        }
-        if (ok) {
-            ok = waitFor([this]() { return m_ackBaud && m_ackDataSize && m_ackParity && m_ackStopSize; },
-                         deadline);
-        }
-        if ((ok && !lineAcknowledged()) || (!ok && m_comPortOn && m_failure == Failure::None)) {
-            setFailure(Failure::SettingsRefused,
-                       tr("the server refused the line settings (asked for %1 baud, %2 data "
-                          "bits, parity code %3, stop code %4; it set %5, %6, %7, %8)")
-                           .arg(m_line.baud)
-                           .arg(m_line.dataSize)
-                           .arg(m_line.parity)
-                           .arg(m_line.stopSize)
-                           .arg(m_ackBaud)
-                           .arg(m_ackDataSize)
-                           .arg(m_ackParity)
-                           .arg(m_ackStopSize));
-            ok = false;
-        }
-    }
-    if (!ok) {
-        if (m_failure == Failure::None)
-            setFailure(Failure::NoAnswer,
-                       tr("no answer within %1 seconds").arg(double(timeoutMs) / 1000.0));
-        dropSocket();
-        m_state = State::Closed;
+    if (!ensureBackend())
         return false;
-    }
-    m_state = State::Open;
-    // Data that came with the set-up is announced once the caller holds an
-    // open port.
-    if (!m_received.isEmpty()) {
-        QTimer::singleShot(0, this, [this]() {
-            if (isOpen() && !m_received.isEmpty())
-                emit readyRead();
-        });
-    }
-    return true;
+    return m_backend->open(endpoint, line, timeoutMs);
 }
 
 void NetLine::close()
 {
-    m_state = State::Closed;
-    if (!m_socket)
-        return;
-    QTcpSocket *socket = m_socket;
-    m_socket = nullptr;
-    socket->disconnect(this);
-    // Let what was written go out, then let go of the socket; a server
-    // that takes nothing more is cut off after a while.
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(2000, socket, [socket]() { socket->abort(); socket->deleteLater(); });
-    socket->disconnectFromHost();
-    if (socket->state() == QAbstractSocket::UnconnectedState)
-        socket->deleteLater();
-    m_received.clear();
+    if (m_backend)
+        m_backend->close();
 }
 
-void NetLine::dropSocket()
+bool NetLine::isOpen() const
 {
-    if (!m_socket)
-        return;
-    QTcpSocket *socket = m_socket;
-    m_socket = nullptr;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    return m_backend && m_backend->isOpen();
 }
 
 void NetLine::setLine(const Line &line)
 {
-    m_line = line;
-    if (isOpen() && m_telnet && m_comPortOn)
-        sendLine();
-}
-
-void NetLine::sendLine()
-{
-    using T = TelnetStream;
-    m_ackBaud = 0;
-    m_ackDataSize = m_ackParity = m_ackStopSize = 0;
-    const QByteArray out =
-        T::subnegotiation(T::optComPort, char(T::setBaudRate) + bigEndian(m_line.baud))
-        + T::subnegotiation(T::optComPort, request(T::setDataSize, m_line.dataSize))
-        + T::subnegotiation(T::optComPort, request(T::setParity, m_line.parity))
-        + T::subnegotiation(T::optComPort, request(T::setStopSize, m_line.stopSize));
-    m_socket->write(out);
-}
-
-bool NetLine::lineAcknowledged() const
-{
-    return m_ackBaud == m_line.baud && m_ackDataSize == m_line.dataSize
-           && m_ackParity == m_line.parity && m_ackStopSize == m_line.stopSize;
+    if (m_backend)
+        m_backend->setLine(line);
 }
 
 bool NetLine::write(const QByteArray &data)
 {
-    if (!isOpen())
-        return false;
-    const QByteArray out = m_telnet ? TelnetStream::escape(data) : data;
-    return m_socket->write(out) == out.size();
+    return m_backend && m_backend->write(data);
 }
 
 QByteArray NetLine::readAll()
 {
-    QByteArray out;
-    out.swap(m_received);
-    return out;
+    return m_backend ? m_backend->readAll() : QByteArray();
 }
 
-void NetLine::handleReadable()
+qint64 NetLine::bytesAvailable() const
 {
-    if (!m_socket)
-        return;
-    const QByteArray bytes = m_socket->readAll();
-    const QByteArray data =
-        m_telnet ? m_stream.feed(bytes, [this](const TelnetStream::Command &c) { handleCommand(c); })
-                 : bytes;
-    if (data.isEmpty() && m_state == State::Open)
-        return;
-    m_received += data;
-    if (m_state == State::Open)
-        emit readyRead();
-    else
-        emit progress();
+    return m_backend ? m_backend->bytesAvailable() : 0;
 }
 
-void NetLine::handleCommand(const TelnetStream::Command &command)
+NetLine::Failure NetLine::failure() const
 {
-    using T = TelnetStream;
-    if (!m_socket)
-        return;
-    m_heardTelnet = true;
-    const quint8 option = command.option;
-    switch (command.verb) {
-    case T::DO:
-        if (!localSupported(option)) {
-            m_socket->write(T::option(T::WONT, option));
-        } else if (!m_localOn[option]) {
-            m_localOn[option] = true;
-            m_socket->write(T::option(T::WILL, option));
-        }
-        if (option == T::optComPort && localSupported(option) && !m_comPortOn) {
-            m_comPortOn = true;
-            sendLine();
-        }
-        break;
-    case T::DONT:
-        if (m_localOn[option]) {
-            m_localOn[option] = false;
-            m_socket->write(T::option(T::WONT, option));
-        }
-        if (option == T::optComPort) {
-            m_comPortOn = false;
-            m_comPortRefused = true;
-        }
-        break;
-    case T::WILL:
-        if (!remoteSupported(option)) {
-            m_socket->write(T::option(T::DONT, option));
-        } else if (!m_remoteOn[option]) {
-            m_remoteOn[option] = true;
-            m_socket->write(T::option(T::DO, option));
-        }
-        break;
-    case T::WONT:
-        if (m_remoteOn[option]) {
-            m_remoteOn[option] = false;
-            m_socket->write(T::option(T::DONT, option));
-        }
-        break;
-    case T::SB:
-        if (option != T::optComPort || command.payload.isEmpty())
-            break;
-        {
-            const QByteArray &p = command.payload;
-            const quint8 code = quint8(p[0]);
-            if (code == T::serverReply + T::setBaudRate && p.size() >= 5) {
-                m_ackBaud = (quint32(quint8(p[1])) << 24) | (quint32(quint8(p[2])) << 16)
-                            | (quint32(quint8(p[3])) << 8) | quint32(quint8(p[4]));
-            } else if (p.size() >= 2) {
-                if (code == T::serverReply + T::setDataSize)
-                    m_ackDataSize = quint8(p[1]);
-                else if (code == T::serverReply + T::setParity)
-                    m_ackParity = quint8(p[1]);
-                else if (code == T::serverReply + T::setStopSize)
-                    m_ackStopSize = quint8(p[1]);
-            }
-        }
-        break;
-    default:
-        break;
-    }
+    return m_backend ? m_backend->failure() : m_failure;
 }
 
-void NetLine::handleSocketError()
+QString NetLine::failureText() const
 {
-    if (!m_socket)
-        return;
-    if (m_state == State::Opening) {
-        switch (m_socket->error()) {
-        case QAbstractSocket::HostNotFoundError:
-            setFailure(Failure::HostNotFound, tr("host not found"));
-            break;
-        case QAbstractSocket::ConnectionRefusedError:
-            setFailure(Failure::Refused, tr("connection refused"));
-            break;
-        case QAbstractSocket::SocketTimeoutError:
-            setFailure(Failure::NoAnswer, tr("no answer"));
-            break;
-        case QAbstractSocket::RemoteHostClosedError:
-            setFailure(Failure::Closed, tr("the server closed the connection"));
-            break;
-        case QAbstractSocket::UnknownSocketError:
-            if (m_socket->state() == QAbstractSocket::UnconnectedState)
-                setFailure(Failure::Closed, tr("the server closed the connection"));
-            break;
-        default:
-            setFailure(Failure::Other, m_socket->errorString());
-            break;
-        }
-        emit progress();
-        return;
-    }
-    if (m_state != State::Open)
-        return;
-    const QString reason = m_socket->error() == QAbstractSocket::UnknownSocketError
-                               ? tr("the server closed the connection")
-                               : m_socket->errorString();
-    dropSocket();
-    m_state = State::Closed;
-    emit lost(reason);
+    return m_backend ? m_backend->failureText() : m_failureText;
 }

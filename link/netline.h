@@ -1,16 +1,12 @@
 #pragma once
 
-#include "telnet.h"
-
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-#include <functional>
+#include <memory>
 
-class QTcpSocket;
+class NetLineBackend;
 
 // A serial line reached over the network: raw TCP ("tcp://host:port"), where
 // the bytes pass unchanged and the server fixes the line settings, or Telnet
@@ -20,6 +16,9 @@ class QTcpSocket;
 // Opening waits (with the event loop running, user input held back) until the
 // line is ready or the time is up. After that it reports received data with
 // readyRead; when the connection drops it closes itself and reports lost once.
+//
+// The socket side is a module loaded at the first open (see
+// netlinebackend.h); reading addresses needs nothing of it.
 class NetLine : public QObject
 {
     Q_OBJECT
@@ -61,54 +60,28 @@ public:
     // Connects within |timeoutMs|; false with failure()/failureText() set.
     bool open(const Endpoint &endpoint, const Line &line, int timeoutMs);
     void close();
-    bool isOpen() const { return m_state == State::Open; }
+    bool isOpen() const;
 
     // New line settings for an open Telnet line (raw lines ignore them).
     void setLine(const Line &line);
 
     bool write(const QByteArray &data);
     QByteArray readAll();
-    qint64 bytesAvailable() const { return m_received.size(); }
+    qint64 bytesAvailable() const;
 
-    Failure failure() const { return m_failure; }
-    QString failureText() const { return m_failureText; }
+    Failure failure() const;
+    QString failureText() const;
 
 signals:
     void readyRead();
     void lost(const QString &reason);
-    // Something changed while opening (internal).
-    void progress();
 
 private:
-    enum class State { Closed, Opening, Open };
+    // Loads the module (once per process) and makes this line's socket side.
+    bool ensureBackend();
 
-    void handleReadable();
-    void handleCommand(const TelnetStream::Command &command);
-    void handleSocketError();
-    void sendLine();
-    bool lineAcknowledged() const;
-    // Runs the event loop until |done| holds or |deadline| passes.
-    bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
-    void setFailure(Failure failure, const QString &text);
-    void dropSocket();
-
-    State m_state = State::Closed;
-    QPointer<QTcpSocket> m_socket;
-    bool m_telnet = false;
-    TelnetStream m_stream;
-    QByteArray m_received;
-    Line m_line;
-    // COM-PORT-CONTROL: the server agreed to the option / refused it, and
-    // the values it reported back for each setting (0 = no answer yet).
-    bool m_comPortOn = false;
-    bool m_comPortRefused = false;
-    bool m_heardTelnet = false;
-    quint32 m_ackBaud = 0;
-    quint8 m_ackDataSize = 0;
-    quint8 m_ackParity = 0;
-    quint8 m_ackStopSize = 0;
-    bool m_localOn[256] = {};
-    bool m_remoteOn[256] = {};
+    std::unique_ptr<NetLineBackend> m_backend;
+    // Why the module could not be used.
     Failure m_failure = Failure::None;
     QString m_failureText;
 };

@@ -4,7 +4,8 @@
 #   - it declares the Qt libraries, the window system plugin and the font
 #     among its dependencies;
 #   - unpacked into a temporary root (dpkg -x), its orva answers --version
-#     without a display and its orva-sim runs;
+#     without a display, its orva-sim runs, and its orvactl loads the network
+#     line (a closed loopback port is refused);
 #   - the desktop entry's Exec and Icon name files of the package, the icon
 #     at every size in its own folder, and its command opens a window;
 #   - every program has a manual page.
@@ -25,7 +26,7 @@ grep -v 'with root privileges' <<<"$report" || true
 pass "lintian: no error"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
-for want in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins \
+for want in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins \
   fonts-ipafont-gothic; do
   [[ ", $depends," == *", $want "* || ", $depends," == *", $want,"* ]] ||
     fail "Depends lacks $want: $depends"
@@ -43,6 +44,17 @@ status=0
 XDG_CONFIG_HOME="$work/config" "$root/usr/bin/orva-sim" --wired || status=$?
 [ "$status" = 1 ] || fail "the installed orva-sim --wired ended with $status, want 1 (no port stored)"
 pass "the installed orva-sim runs"
+
+# The network line is a module the programs load from beside their bin
+# folder: a port on loopback that nobody listens on must be refused by the
+# network, not fail for want of the module.
+closed="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+status=0
+said="$(XDG_CONFIG_HOME="$work/config" "$root/usr/bin/orvactl" --device "tcp://127.0.0.1:$closed" \
+  send C00 2>&1)" || status=$?
+[ "$status" = 3 ] && [[ "$said" == *"connection refused"* ]] ||
+  fail "the installed orvactl on a closed network port ended with $status: $said"
+pass "the installed programs load the network line ($said)"
 
 entries=("$root"/usr/share/applications/*.desktop)
 [ ${#entries[@]} = 1 ] && [ -f "${entries[0]}" ] || fail "want one desktop entry, found ${entries[*]}"

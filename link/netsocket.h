@@ -1,0 +1,77 @@
+#pragma once
+
+#include "netlinebackend.h"
+#include "telnet.h"
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QPointer>
+
+class QTcpSocket;
+
+// The network line itself: raw TCP, where the bytes pass unchanged and the
+// server fixes the line settings, or Telnet with COM-PORT-CONTROL, where the
+// line settings are sent to the server's serial port.
+//
+// Opening waits (with the event loop running, user input held back) until the
+// line is ready or the time is up. After that it reports received data through
+// the readyRead hook; when the connection drops it closes itself and reports
+// through the lost hook once.
+class NetSocketLine : public QObject, public NetLineBackend
+{
+    Q_OBJECT
+
+public:
+    explicit NetSocketLine(const Hooks &hooks);
+    ~NetSocketLine() override;
+
+    bool open(const NetLine::Endpoint &endpoint, const NetLine::Line &line,
+              int timeoutMs) override;
+    void close() override;
+    bool isOpen() const override { return m_state == State::Open; }
+    void setLine(const NetLine::Line &line) override;
+    bool write(const QByteArray &data) override;
+    QByteArray readAll() override;
+    qint64 bytesAvailable() const override { return m_received.size(); }
+    NetLine::Failure failure() const override { return m_failure; }
+    QString failureText() const override { return m_failureText; }
+
+signals:
+    // Something changed while opening.
+    void progress();
+
+private:
+    using Failure = NetLine::Failure;
+    enum class State { Closed, Opening, Open };
+
+    void handleReadable();
+    void handleCommand(const TelnetStream::Command &command);
+    void handleSocketError();
+    void sendLine();
+    bool lineAcknowledged() const;
+    // Runs the event loop until |done| holds or |deadline| passes.
+    bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
+    void setFailure(Failure failure, const QString &text);
+    void dropSocket();
+
+    Hooks m_hooks;
+    State m_state = State::Closed;
+    QPointer<QTcpSocket> m_socket;
+    bool m_telnet = false;
+    TelnetStream m_stream;
+    QByteArray m_received;
+    NetLine::Line m_line;
+    // COM-PORT-CONTROL: the server agreed to the option / refused it, and
+    // the values it reported back for each setting (0 = no answer yet).
+    bool m_comPortOn = false;
+    bool m_comPortRefused = false;
+    bool m_heardTelnet = false;
+    quint32 m_ackBaud = 0;
+    quint8 m_ackDataSize = 0;
+    quint8 m_ackParity = 0;
+    quint8 m_ackStopSize = 0;
+    bool m_localOn[256] = {};
+    bool m_remoteOn[256] = {};
+    Failure m_failure = Failure::None;
+    QString m_failureText;
+};
