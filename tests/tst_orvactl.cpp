@@ -5,10 +5,12 @@
 #include "testenv.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -27,7 +29,7 @@ private slots:
     void jsonParses();
     void list_data();
     void list();
-    void noWindowLibraries();
+    void libraries();
 };
 
 namespace {
@@ -303,7 +305,7 @@ void TstOrvactl::list()
         QCOMPARE(listed.size(), count);
 }
 
-void TstOrvactl::noWindowLibraries()
+void TstOrvactl::libraries()
 {
     QProcess ldd;
     ldd.start(QStringLiteral("ldd"), {QStringLiteral(ORVACTL)});
@@ -312,6 +314,22 @@ void TstOrvactl::noWindowLibraries()
     QVERIFY2(libs.contains("libQt6Core"), qPrintable(libs));
     QVERIFY2(!libs.contains("libQt6Widgets"), qPrintable(libs));
     QVERIFY2(!libs.contains("libQt6Gui"), qPrintable(libs));
+    // The network line is a module, loaded when a network port is opened.
+    QVERIFY2(!libs.contains("libQt6Network"), qPrintable(libs));
+
+    // A copy with no module beside it: the open fails and says why.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bin")));
+    const QString copy = dir.filePath(QStringLiteral("bin/orvactl"));
+    QVERIFY(QFile::copy(QStringLiteral(ORVACTL), copy));
+    QProcess p;
+    p.start(copy, {QStringLiteral("--device"), QStringLiteral("tcp://127.0.0.1:9"),
+                   QStringLiteral("send"), QStringLiteral("C00")});
+    QVERIFY(p.waitForFinished(20000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 3);
+    QVERIFY2(err.contains(QLatin1String("network ports are not available")), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TstOrvactl)
