@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
 
 #include <algorithm>
@@ -78,6 +79,12 @@ bool NetLine::parse(const QString &text, Endpoint *out, QString *why)
 
 namespace {
 
+#ifdef Q_OS_WIN
+constexpr char kModuleSuffix[] = ".dll";
+#else
+constexpr char kModuleSuffix[] = ".so";
+#endif
+
 // Where the module is looked for: the library folder beside the program's
 // own bin folder (installed, and the build tree, where every program sits one
 // folder below the top), then the program's own folder.
@@ -98,15 +105,28 @@ bool NetLine::ensureBackend()
     static QString loadError;
     if (!create && loadError.isEmpty()) {
         QLibrary module;
+        QStringList looked;
         for (const QString &folder : moduleFolders()) {
-            module.setFileName(QDir(folder).filePath(QStringLiteral("orva_netline")));
+            const QString path =
+                QDir::cleanPath(QDir(folder).filePath(QStringLiteral("orva_netline")));
+            module.setFileName(path);
             if (module.load())
                 break;
+            looked << QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+            // A module that is there but cannot be loaded says why.
+            if (QFileInfo::exists(path + QLatin1String(kModuleSuffix))) {
+                loadError = module.errorString();
+                break;
+            }
         }
-        if (module.isLoaded())
+        if (module.isLoaded()) {
             create = reinterpret_cast<NetLineCreate *>(module.resolve(kNetLineCreateSymbol));
-        if (!create)
-            loadError = module.errorString();
+            if (!create)
+                loadError = module.errorString();
+        } else if (loadError.isEmpty()) {
+            loadError = tr("the module orva_netline is in none of %1")
+                            .arg(looked.join(QStringLiteral(", ")));
+        }
     }
     if (!create) {
         m_failure = Failure::Other;
