@@ -2,6 +2,7 @@
 
 #include "arrows.h"
 #include "buttonmap.h"
+#include "colourbutton.h"
 #include "displayline.h"
 #include "form2.h"
 #include "form3.h"
@@ -136,9 +137,9 @@ void Form1::markLinkLost(const QString &reason)
 {
     // Nothing reaches the projector any more: a held arrow stops repeating.
     m_holdButtons->endHold();
-    QPushButton *com = button(QStringLiteral("Command33"));
+    auto *com = static_cast<ColourButton *>(button(QStringLiteral("Command33")));
     if (!m_linkLostMarked) {
-        m_comStyle = com->styleSheet();
+        m_comColour = com->colour();
         m_comToolTip = com->toolTip();
         m_linkLostMarked = true;
     }
@@ -151,7 +152,7 @@ void Form1::markLinkLost(const QString &reason)
             .arg(device, reason.isEmpty() ? tr("the line failed") : reason);
     // Shown as written: the device name comes from the user's settings.
     com->setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
-    com->setStyleSheet(Layout::buttonStyleSheet(Layout::colour(Layout::Colour::Off, false)));
+    com->setColour(Layout::colour(Layout::Colour::Off, false));
     // The "COM" button stands in the monitor area: show it at once.
     if (m_outerHeight < 7000)
         setOuterHeightTwips(FullHeight);
@@ -162,8 +163,8 @@ void Form1::clearLinkLostMark()
     if (!m_linkLostMarked)
         return;
     m_linkLostMarked = false;
-    QPushButton *com = button(QStringLiteral("Command33"));
-    com->setStyleSheet(m_comStyle);
+    auto *com = static_cast<ColourButton *>(button(QStringLiteral("Command33")));
+    com->setColour(m_comColour);
     com->setToolTip(m_comToolTip);
 }
 

@@ -5,6 +5,7 @@
 #include "portsession.h"
 #include "windowkit.h"
 
+#include <QColor>
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
@@ -136,7 +137,7 @@ private:
     HoldButtons *m_holdButtons = nullptr;
     // The "COM" button's look before a lost link marked it.
     bool m_linkLostMarked = false;
-    QString m_comStyle;
+    QColor m_comColour;
     QString m_comToolTip;
     // The key press being previewed: one that the focused control leaves
     // unhandled travels on to the control's parents and must not be

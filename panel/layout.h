@@ -45,8 +45,6 @@ enum class Arrow : quint8 { None, Up, Down, Left, Right };
 
 using WindowKit::Colour;
 using WindowKit::colour;
-// The style sheet of a button drawn in the graphical style with |back|.
-QString buttonStyleSheet(const QColor &back);
 
 enum Look : quint8 {
     Plain = 0,

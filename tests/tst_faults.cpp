@@ -115,6 +115,7 @@ void TstFaults::lineEndsDuringExchange()
     QPushButton *com = form.button(QStringLiteral("Command33"));
     QVERIFY(arrow && com);
     const QString comTip = com->toolTip();
+    const QImage comLook = com->grab().toImage();
 
     if (hold) {
         QTest::mousePress(arrow, Qt::LeftButton);
@@ -161,6 +162,8 @@ void TstFaults::lineEndsDuringExchange()
         QVERIFY(form.MSComm1.portOpen());
         QCOMPARE(com->toolTip(), comTip);
         QVERIFY(com->grab().toImage().pixelColor(5, 5) != kMarked);
+        // ... and the button looks exactly as it did before the loss.
+        QCOMPARE(com->grab().toImage(), comLook);
     }
 
     // Closing completes: the address is stored, the port closed and free
