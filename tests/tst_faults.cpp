@@ -274,9 +274,8 @@ QString TstFaults::startUpReason(const QString &device)
 QString TstFaults::runAsNobody(const QString &device)
 {
     QString output;
-    const int code = TestEnv::runUnprivileged(
-        QStringLiteral("openRefused:") + QString::fromLatin1(QTest::currentDataTag()), &output,
-        {{QString::fromLatin1(kChildDevice), device}});
+    const int code =
+        TestEnv::runUnprivileged(&output, {{QString::fromLatin1(kChildDevice), device}});
     if (code < 0)
         return QStringLiteral("the run as nobody did not start or finish: ") + output;
     return code == 0 ? QString() : output;

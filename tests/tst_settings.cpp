@@ -262,15 +262,8 @@ void TstSettings::faults()
     QFETCH(bool, saved);
     QFETCH(bool, unprivileged);
 
-    if (unprivileged && TestEnv::permissionsIgnored()) {
-        QString output;
-        const int code = TestEnv::runUnprivileged(
-            QStringLiteral("faults:%1").arg(QString::fromLatin1(QTest::currentDataTag())), &output);
-        if (code < 0)
-            QSKIP("root cannot run this case as another user here");
-        QVERIFY2(code == 0, qPrintable(output));
-        return;
-    }
+    if (unprivileged && TestEnv::permissionsIgnored())
+        ORVA_VERDICT_AS_UNPRIVILEGED();
 
     const QString file = TestEnv::settingsFile();
     const QString folder = QFileInfo(file).absolutePath();

@@ -270,17 +270,8 @@ void TstStartup::unusableStoreFallsBackAndClosingCompletes()
 {
     QFETCH(QString, kind);
     QFETCH(bool, unprivileged);
-    if (unprivileged && TestEnv::permissionsIgnored()) {
-        QString output;
-        const int code = TestEnv::runUnprivileged(
-            QStringLiteral("unusableStoreFallsBackAndClosingCompletes:%1")
-                .arg(QString::fromLatin1(QTest::currentDataTag())),
-            &output);
-        if (code < 0)
-            QSKIP("root cannot run this case as another user here");
-        QVERIFY2(code == 0, qPrintable(output));
-        return;
-    }
+    if (unprivileged && TestEnv::permissionsIgnored())
+        ORVA_VERDICT_AS_UNPRIVILEGED();
 
     const QString file = TestEnv::settingsFile();
     const QString folder = QFileInfo(file).absolutePath();

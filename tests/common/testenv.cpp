@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -74,9 +75,10 @@ QString stored(const QString &sectionKey, const QString &absent)
     return SettingsStore::read(QStringLiteral("ORVA"), section, key, absent);
 }
 
-int runUnprivileged(const QString &testCase, QString *output,
-                    const QList<std::pair<QString, QString>> &environment)
+int runUnprivileged(QString *output, const QList<std::pair<QString, QString>> &environment)
 {
+    const QString testCase = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char(':')
+                             + QString::fromLatin1(QTest::currentDataTag());
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (setpriv.isEmpty())
         return -1;

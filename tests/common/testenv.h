@@ -27,14 +27,13 @@ QString stored(const QString &sectionKey, const QString &absent = QStringLiteral
 QByteArray fileBytes(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
-// Runs |testCase| ("function:tag") of this test program again in a child
-// process as the unprivileged user nobody, so that file permissions hold for
-// it as they do for any user (root passes them by), with |environment| added
-// to its own. Returns the child's exit code, or -1 when no such child could
-// run (no setpriv, no change of user, no end within a minute); |output| gets
-// what it printed.
-int runUnprivileged(const QString &testCase, QString *output,
-                    const QList<std::pair<QString, QString>> &environment = {});
+// Runs the current test function's current row of this test program again
+// in a child process as the unprivileged user nobody, so that file
+// permissions hold for it as they do for any user (root passes them by),
+// with |environment| added to its own. Returns the child's exit code, or -1
+// when no such child could run (no setpriv, no change of user, no end within
+// a minute); |output| gets what it printed.
+int runUnprivileged(QString *output, const QList<std::pair<QString, QString>> &environment = {});
 // True when file permissions do not stop this process (it runs as root).
 bool permissionsIgnored();
 
@@ -48,3 +47,15 @@ void whenModal(std::function<void(QWidget *)> answer);
 bool showsTextAsWritten(const QLabel *label);
 
 } // namespace TestEnv
+
+// Ends the current test function with the verdict of its current row run
+// again as nobody (see runUnprivileged); skipped where that cannot run.
+#define ORVA_VERDICT_AS_UNPRIVILEGED()                                                   \
+    do {                                                                                \
+        QString unprivilegedOutput;                                                     \
+        const int unprivilegedCode = TestEnv::runUnprivileged(&unprivilegedOutput);     \
+        if (unprivilegedCode < 0)                                                       \
+            QSKIP("root cannot run this case as another user here");                    \
+        QVERIFY2(unprivilegedCode == 0, qPrintable(unprivilegedOutput));                \
+        return;                                                                         \
+    } while (false)
