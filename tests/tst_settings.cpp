@@ -142,6 +142,15 @@ void TstSettings::reads_data()
     QTest::newRow("comment after a section name")
         << QByteArray("[StartUP] ; mine\nComPort=3\n") << s << "ComPort" << "3";
     QTest::newRow("empty file") << QByteArray() << s << "ComPort" << "<absent>";
+    QTest::newRow("names in another letter case")
+        << QByteArray("[startup]\ncomport=3\n") << s << "ComPort"
+        << "3";
+    QTest::newRow("first of two keys counts")
+        << QByteArray("[StartUP]\nComPort=3\nComPort=5\n") << s << "ComPort"
+        << "3";
+    QTest::newRow("key of the first of two sections counts")
+        << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nComPort=5\n") << s << "ComPort"
+        << "3";
     static const char garbage[] = "\xff\xfe[StartUP\nComPort=3\n=\n[[x]\n\x01\x02\0ComPort=9";
     QTest::newRow("binary garbage")
         << QByteArray::fromRawData(garbage, sizeof garbage - 1) << s
@@ -205,6 +214,9 @@ void TstSettings::saves_data()
     QTest::newRow("new key goes to the first of two sections")
         << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nBaudRate=96\n") << s << "ADRESS" << "A002"
         << true << QByteArray("[StartUP]\nComPort=3\nADRESS=A002\n[StartUP]\nBaudRate=96\n");
+    QTest::newRow("first of two keys changed")
+        << QByteArray("[StartUP]\nADRESS=A001\nadress=A003\n") << s << "ADRESS"
+        << "A002" << true << QByteArray("[StartUP]\nADRESS=A002\nadress=A003\n");
     QTest::newRow("quotes replaced") << QByteArray("[StartUP]\nADRESS=\"A001\"\n") << s << "ADRESS"
                                      << "A002" << true << QByteArray("[StartUP]\nADRESS=A002\n");
     QTest::newRow("= inside the value") << QByteArray("[Ports]\nCOM5=a\n") << p << "COM5"
