@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QMutex>
 #include <QSaveFile>
+#include <QScopeGuard>
+#include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
@@ -13,6 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -283,6 +292,18 @@ QString configFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
 
+// Says |line| on standard error, once in the run of the program.
+void tellOnce(const QString &line)
+{
+    static QMutex mutex;
+    static QSet<QString> told;
+    const QMutexLocker locker(&mutex);
+    if (told.contains(line))
+        return;
+    told.insert(line);
+    std::fprintf(stderr, "ORVA: %s\n", line.toLocal8Bit().constData());
+}
+
 // The file a save writes: the settings file itself, or the end of its chain
 // of symlinks. Empty when the chain loops or leads to nothing; the reason
 // goes to standard error, once in the run of the program.
@@ -306,13 +327,140 @@ QString writeTarget(const QString &path)
     if (!target.isEmpty() && QFileInfo::exists(target))
         return target;
 #endif
-    static bool told = false;
-    if (!told) {
-        told = true;
-        std::fprintf(stderr, "ORVA: settings not saved: %s %s\n",
-                     QFile::encodeName(path).constData(), why.toLocal8Bit().constData());
-    }
+    tellOnce(QStringLiteral("settings not saved: %1 %2").arg(path, why));
     return {};
+}
+
+// What reading the settings file found.
+enum class Loaded {
+    Bytes,   // the whole file
+    Absent,  // no file of that name (a new one may be made)
+    Ignored, // not a regular file, or too large: never read nor written
+    Failed,  // could not be read (permissions, I/O)
+};
+
+struct Load {
+    Loaded result = Loaded::Failed;
+    QByteArray bytes;
+#ifdef Q_OS_UNIX
+    struct stat status = {}; // of the file read, for a save to keep its owner
+#endif
+};
+
+// Says that the settings file at |path| is ignored, and why.
+void tellIgnored(const QString &path, const QString &why)
+{
+    QString line = QStringLiteral("settings ignored: ") + path;
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        line += QStringLiteral(" leads to %1, which").arg(info.canonicalFilePath());
+    tellOnce(line + QLatin1Char(' ') + why);
+}
+
+#ifdef Q_OS_UNIX
+// Why a file of |status| is not settings; empty for a regular file of a size
+// the store reads.
+QString notSettings(const struct stat &status)
+{
+    if (S_ISREG(status.st_mode))
+        return status.st_size > SettingsStore::kMaxFileSize ? QStringLiteral("is larger than 64 MB")
+                                                            : QString();
+    const char *kind = S_ISDIR(status.st_mode)    ? "a folder"
+                       : S_ISFIFO(status.st_mode) ? "a named pipe (FIFO)"
+                       : S_ISCHR(status.st_mode)  ? "a character device"
+                       : S_ISBLK(status.st_mode)  ? "a block device"
+                       : S_ISSOCK(status.st_mode) ? "a socket"
+                                                  : "a special file";
+    return QStringLiteral("is %1, not a regular file").arg(QLatin1String(kind));
+}
+
+// Whether the file at |path| (after links) may be read and written as
+// settings; a file that may not is told about.
+bool settingsFile(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return true; // nothing there yet, or not to be reached: opening tells
+    const QString why = notSettings(status);
+    if (why.isEmpty())
+        return true;
+    tellIgnored(path, why);
+    return false;
+}
+#endif
+
+// Reads the settings file at |path|, following links. Only a regular file is
+// read, and at most kMaxFileSize bytes of it; nothing waits for a writer (a
+// named pipe) or reads without end (a device).
+Load load(const QString &path)
+{
+    Load load;
+#ifdef Q_OS_UNIX
+    // Checked before opening, since opening a device may act on it (a serial
+    // line's modem lines); checked again on what was opened.
+    if (!settingsFile(path)) {
+        load.result = Loaded::Ignored;
+        return load;
+    }
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        load.result = errno == ENOENT ? Loaded::Absent : Loaded::Failed;
+        return load;
+    }
+    const auto done = qScopeGuard([fd] { ::close(fd); });
+    if (::fstat(fd, &load.status) != 0)
+        return load;
+    if (const QString why = notSettings(load.status); !why.isEmpty()) {
+        tellIgnored(path, why);
+        load.result = Loaded::Ignored;
+        return load;
+    }
+    // A file that grows while it is read, or reports no size (as in /proc),
+    // still ends at the bound.
+    load.bytes.reserve(qsizetype(load.status.st_size) + 1);
+    for (;;) {
+        if (load.bytes.size() > SettingsStore::kMaxFileSize) {
+            load.bytes.clear();
+            tellIgnored(path, QStringLiteral("is larger than 64 MB"));
+            load.result = Loaded::Ignored;
+            return load;
+        }
+        const qsizetype have = load.bytes.size();
+        // The room reserved first, then (for a file that grew) more.
+        const qsizetype room = load.bytes.capacity() - have;
+        const qsizetype chunk = room > 0 ? room : 65536;
+        load.bytes.resize(have + chunk);
+        const ssize_t got = ::read(fd, load.bytes.data() + have, size_t(chunk));
+        load.bytes.resize(have + qMax<qsizetype>(got, 0));
+        if (got == 0)
+            break;
+        if (got < 0 && errno != EINTR) {
+            load.bytes.clear();
+            return load;
+        }
+    }
+    load.result = Loaded::Bytes;
+#else
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        load.result = info.isSymLink() ? Loaded::Failed : Loaded::Absent;
+        return load;
+    }
+    if (!info.isFile() || info.size() > SettingsStore::kMaxFileSize) {
+        tellIgnored(path, info.isFile() ? QStringLiteral("is larger than 64 MB")
+                                        : QStringLiteral("is not a regular file"));
+        load.result = Loaded::Ignored;
+        return load;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return load;
+    load.bytes = file.read(SettingsStore::kMaxFileSize + 1);
+    if (file.error() == QFileDevice::NoError && load.bytes.size() <= SettingsStore::kMaxFileSize)
+        load.result = Loaded::Bytes;
+#endif
+    return load;
 }
 
 } // namespace
@@ -329,16 +477,13 @@ QStringList read(const QString &application, const QString &section, const QStri
                  const QString &defaultText)
 {
     QStringList texts(keys.size(), defaultText);
-    QFile file(fileName(application));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return texts;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    const Load file = load(fileName(application));
+    if (file.result != Loaded::Bytes)
         return texts;
     const QByteArray sectionName = section.toUtf8();
     for (qsizetype i = 0; i < keys.size(); ++i) {
         if (const std::optional<QByteArray> value =
-                IniText::lookup(bytes, sectionName, keys[i].toUtf8()))
+                IniText::lookup(file.bytes, sectionName, keys[i].toUtf8()))
             texts[i] = IniText::decode(*value);
     }
     return texts;
@@ -350,6 +495,11 @@ bool save(const QString &application, const QString &section, const QString &key
     const QString target = writeTarget(fileName(application));
     if (target.isEmpty())
         return false;
+#ifdef Q_OS_UNIX
+    // What is not a settings file gets no lock file beside it either.
+    if (!settingsFile(fileName(application)))
+        return false;
+#endif
     const QFileInfo info(target);
     if (!info.exists() && !QDir().mkpath(info.absolutePath()))
         return false;
@@ -358,19 +508,13 @@ bool save(const QString &application, const QString &section, const QString &key
     QLockFile lock(target + QStringLiteral(".lock"));
     lock.tryLock(2000);
 
-    QByteArray before;
-    QFile in(target);
-    const bool existed = in.exists();
-    if (existed) {
-        // A file that cannot be read is not written either: nothing of it
-        // may be lost.
-        if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            return false;
-        before = in.readAll();
-        if (in.error() != QFileDevice::NoError)
-            return false;
-        in.close();
-    }
+    // A file that cannot be read is not written either: nothing of it may
+    // be lost.
+    const Load file = load(target);
+    if (file.result != Loaded::Bytes && file.result != Loaded::Absent)
+        return false;
+    const bool existed = file.result == Loaded::Bytes;
+    const QByteArray &before = file.bytes;
     const std::optional<IniText::Edit> edit =
         IniText::edit(before, section.toUtf8(), key.toUtf8(), text.toUtf8());
     if (!edit)
@@ -383,6 +527,20 @@ bool save(const QString &application, const QString &section, const QString &key
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
+#ifdef Q_OS_UNIX
+    // So do its owner and group, as when root saves a user's file; a file
+    // that would change hands is not replaced.
+    struct stat made = {};
+    if (existed
+        && (::fstat(out.handle(), &made) != 0
+            || ((made.st_uid != file.status.st_uid || made.st_gid != file.status.st_gid)
+                && (::fchown(out.handle(), file.status.st_uid, file.status.st_gid) != 0
+                    || ::fchmod(out.handle(), file.status.st_mode & 07777) != 0)))) {
+        tellOnce(QStringLiteral("settings not saved: %1 cannot keep its owner").arg(target));
+        out.cancelWriting();
+        return false;
+    }
+#endif
     const QByteArrayView pieces[] = {QByteArrayView(before).first(edit->at), edit->inserted,
                                      QByteArrayView(before).sliced(edit->at + edit->removed)};
     for (const QByteArrayView piece : pieces) {

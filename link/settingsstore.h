@@ -11,8 +11,14 @@
 // Backed by an INI file in the user's configuration folder
 // ($XDG_CONFIG_HOME/<application>.ini on Linux) that is partly the user's:
 // a save changes only its key's line and keeps every other byte. Writes are
-// atomic (temporary file, then rename) and go through a symlink to its target.
+// atomic (temporary file, then rename) and go through a symlink to its target,
+// keeping the file's permissions, owner and group. Only a regular file of at
+// most kMaxFileSize bytes is read or written; anything else (a named pipe, a
+// device, a folder) reads as empty and is left alone, and standard error says
+// why, once in the run of the program.
 namespace SettingsStore {
+
+inline constexpr qsizetype kMaxFileSize = 64 * 1024 * 1024;
 
 inline constexpr const char *kApplication = "ORVA";
 inline constexpr const char *kStartUp = "StartUP";

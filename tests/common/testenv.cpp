@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -121,6 +123,52 @@ bool permissionsIgnored()
     return ::geteuid() == 0;
 }
 
+namespace {
+// The modal windows that a test's answer is dealing with.
+QList<QWidget *> &beingAnswered()
+{
+    static QList<QWidget *> widgets;
+    return widgets;
+}
+
+// A modal window that no test answers would stop its test for good: after
+// five seconds it fails the test, naming the window, and is closed.
+void checkModalWindow()
+{
+    static QWidget *seen = nullptr;
+    static QElapsedTimer since;
+    QWidget *modal = qobject_cast<QApplication *>(QCoreApplication::instance())
+                         ? QApplication::activeModalWidget()
+                         : nullptr;
+    if (modal != seen || beingAnswered().contains(modal)) {
+        seen = modal;
+        since.start();
+        return;
+    }
+    if (!modal || since.elapsed() < 5000)
+        return;
+    QStringList texts{modal->metaObject()->className(), '"' + modal->windowTitle() + '"'};
+    for (const QLabel *label : modal->findChildren<QLabel *>())
+        texts << (label->isVisible() ? label->text() : QString());
+    texts.removeAll(QString());
+    QTest::qFail(qPrintable("a modal window that no test answers: " + texts.join(" | ")), __FILE__,
+                 __LINE__);
+    seen = nullptr;
+    if (auto *dialog = qobject_cast<QDialog *>(modal))
+        dialog->reject();
+    else
+        modal->close();
+}
+
+void watchModalWindows()
+{
+    auto *watch = new QTimer(QCoreApplication::instance());
+    QObject::connect(watch, &QTimer::timeout, &checkModalWindow);
+    watch->start(250);
+}
+Q_COREAPP_STARTUP_FUNCTION(watchModalWindows)
+} // namespace
+
 void whenModal(std::function<void(QWidget *)> answer)
 {
     auto *poll = new QTimer;
@@ -129,7 +177,9 @@ void whenModal(std::function<void(QWidget *)> answer)
         if (QWidget *modal = QApplication::activeModalWidget()) {
             poll->stop();
             poll->deleteLater();
+            beingAnswered().append(modal);
             answer(modal);
+            beingAnswered().removeOne(modal);
         }
     });
     poll->start();

@@ -38,7 +38,10 @@ int runUnprivileged(QString *output, const QList<std::pair<QString, QString>> &e
 bool permissionsIgnored();
 
 // Answers the next modal dialog that opens: |answer| runs with it (closing
-// it, clicking a button...) once it is the active modal widget.
+// it, clicking a button...) once it is the active modal widget. In every test
+// program with a window, a modal window that stays open five seconds while no
+// answer deals with it fails the running test with its title and texts, and
+// is closed, so that no test waits on it for good.
 void whenModal(std::function<void(QWidget *)> answer);
 
 // Whether |label| draws its text exactly as written, as a label with the
