@@ -38,9 +38,10 @@ TransactionEngine::TransactionEngine(MSComm &port, EngineDisplay &display, QObje
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer4.setObjectName(QStringLiteral("Timer4"));
-    // A coarse timer drifts by several milliseconds a tick; the repetition
-    // must keep a steady 100 ms cadence.
-    Timer1.setTimerType(Qt::PreciseTimer);
+    // A coarse timer may tick up to 5 % early or late: the repetition must
+    // keep a steady 100 ms cadence, and a reply has its whole time-out.
+    for (QTimer *timer : {&Timer1, &Timer2, &Timer4})
+        timer->setTimerType(Qt::PreciseTimer);
     setPace(Pace::StartUp);
     connect(&Timer1, &QTimer::timeout, this, &TransactionEngine::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &TransactionEngine::Timer2_Timer);
