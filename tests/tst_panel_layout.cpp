@@ -189,6 +189,30 @@ bool hasPixel(const QImage &image, QRgb rgb)
     return false;
 }
 
+// Whether the whole of |label|'s text shows: drawn with room to spare on the
+// sides it could run over, none of its ink (a pixel at least half-way from
+// the back colour to the text colour) lies outside the label's own box.
+bool showsWhole(QLabel *label)
+{
+    const QRect box = label->geometry();
+    const Qt::Alignment align = label->alignment();
+    const int left = align & Qt::AlignLeft ? 0 : 100;
+    const int right = align & Qt::AlignRight ? 0 : 100;
+    label->setGeometry(box.adjusted(-left, 0, right, 0));
+    const QImage image = label->grab().toImage();
+    label->setGeometry(box);
+    const int back = qGray(label->palette().color(QPalette::Window).rgb());
+    const int text = qGray(label->palette().color(QPalette::WindowText).rgb());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((x < left || x >= left + box.width())
+                && 2 * qAbs(qGray(image.pixel(x, y)) - back) >= qAbs(text - back))
+                return false;
+        }
+    }
+    return true;
+}
+
 QString textOf(QWidget *w)
 {
     if (auto *b = qobject_cast<QAbstractButton *>(w))
@@ -298,6 +322,8 @@ void TstPanelLayout::controls()
     QCOMPARE(w->parentWidget()->objectName(), parent.isEmpty() ? QStringLiteral("Form1") : parent);
     QCOMPARE(w->geometry(), rect);
     QCOMPARE(textOf(w), caption);
+    if (auto *label = qobject_cast<QLabel *>(w); label && !caption.isEmpty())
+        QVERIFY2(showsWhole(label), "the caption is cut off at the label's edge");
     if (font) {
         QVERIFY(w->font().bold());
         QCOMPARE(qRound(w->font().pointSizeF() * 100), font);
