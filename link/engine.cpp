@@ -117,11 +117,19 @@ void TransactionEngine::Hyouji(QString &text, quint8 mode)
 {
     if (mode == SendMode) {
         text.prepend(addressPrefix);
-        // A closed port takes nothing; the exchange then runs out as an
-        // unanswered one.
-        m_port.output(text);
-        m_display.setReceivedText(QString());
         clearReply();
+        if (!m_port.output(text)) {
+            // Nothing went out, so nothing shows as sent and no answer is
+            // awaited: the received-text display says why until the
+            // displays clear.
+            m_display.setSentText(QString());
+            m_display.setReceivedText(QString(PortClosedNote));
+            Timer2.stop();
+            m_awaitingReply = 0;
+            Timer4.start();
+            return;
+        }
+        m_display.setReceivedText(QString());
         Render::Legends legends = Render::NoLegend;
         const QString rendered = Render::render(text, &legends);
         show(legends);
