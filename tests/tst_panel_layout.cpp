@@ -267,6 +267,8 @@ private slots:
     void windowColour();
     void titleColours_data();
     void titleColours();
+    void buttonStates_data();
+    void buttonStates();
     void arrowPictures_data();
     void arrowPictures();
     void everyControlIsDescribed();
@@ -419,6 +421,43 @@ void TstPanelLayout::titleColours()
         label->setText(QStringLiteral(" Power ON"));
     label->show();
     QVERIFY(hasPixel(label->grab().toImage(), text));
+}
+
+void TstPanelLayout::buttonStates_data()
+{
+    QTest::addColumn<bool>("down");
+    QTest::addColumn<bool>("focused");
+    QTest::newRow("up") << false << false;
+    QTest::newRow("down") << true << false;
+    QTest::newRow("focused") << false << true;
+    QTest::newRow("focused and down") << true << true;
+}
+
+// A coloured button shows its state: raised when up (its top edge lighter
+// than its bottom edge), sunken while down (the two swapped), and with a
+// darker border while it has the focus.
+void TstPanelLayout::buttonStates()
+{
+    QFETCH(bool, down);
+    QFETCH(bool, focused);
+    QPushButton *b = m_form->button(QStringLiteral("Command18")); // POWER "Off"
+    const QImage up = b->grab().toImage();
+    if (focused) {
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        b->setFocus();
+    }
+    QCOMPARE(b->hasFocus(), focused);
+    b->setDown(down);
+    const QImage now = b->grab().toImage();
+    const int x = now.width() / 2, bottom = now.height() - 1;
+    const int top = qGray(now.pixel(x, 0)), low = qGray(now.pixel(x, bottom));
+    QVERIFY2(down ? top < low : top > low,
+             qPrintable(QStringLiteral("top edge %1, bottom edge %2").arg(top).arg(low)));
+    // The darker edge is darker still with the focus.
+    const int dark = qMin(top, low), darkUp = qGray(up.pixel(x, bottom));
+    QVERIFY2(focused ? dark < darkUp : dark == darkUp,
+             qPrintable(QStringLiteral("dark edge %1, %2 when up").arg(dark).arg(darkUp)));
 }
 
 void TstPanelLayout::arrowPictures_data()
