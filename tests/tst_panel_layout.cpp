@@ -453,7 +453,10 @@ void TstPanelLayout::buttonStates()
     const int x = now.width() / 2, bottom = now.height() - 1;
     const int top = qGray(now.pixel(x, 0)), low = qGray(now.pixel(x, bottom));
     QVERIFY2(down ? top < low : top > low,
-             qPrintable(QStringLiteral("top edge %1, bottom edge %2").arg(top).arg(low)));
+             qPrintable(QStringLiteral("looks %1 (top edge %2, bottom edge %3)")
+                            .arg(top > low ? "raised" : "sunken")
+                            .arg(top)
+                            .arg(low)));
     // The darker edge is darker still with the focus.
     const int dark = qMin(top, low), darkUp = qGray(up.pixel(x, bottom));
     QVERIFY2(focused ? dark < darkUp : dark == darkUp,
