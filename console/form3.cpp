@@ -219,8 +219,9 @@ void Form3::rowChosen(QComboBox *list)
     const QString row = list->itemText(list->currentIndex());
     // Only a setting row can carry placeholders; its description says so
     // when the command itself does not show them.
+    const bool toDigits = list == Combo2 && row.contains(QLatin1Char('%'));
     if (list == Combo2) {
-        if (row.contains(QLatin1Char('%'))) {
+        if (toDigits) {
             Label1->show();
             Text1->setFocus();
         } else {
@@ -228,6 +229,25 @@ void Form3::rowChosen(QComboBox *list)
         }
     }
     takeCommandFrom(row);
+    if (toDigits)
+        selectPlaceholders();
+}
+
+// The operator types the digits over the placeholders: the run of "%"
+// is selected, so that typing replaces it. A command without one takes
+// the caret before its "[CR]" mark, where typing still counts.
+void Form3::selectPlaceholders()
+{
+    const QString command = Catalogue::commandPart(Text1->text());
+    const qsizetype start = command.indexOf(QLatin1Char('%'));
+    if (start < 0) {
+        Text1->setCursorPosition(int(command.size()));
+        return;
+    }
+    qsizetype end = start;
+    while (end < command.size() && command[end] == QLatin1Char('%'))
+        ++end;
+    Text1->setSelection(int(start), int(end - start));
 }
 
 // ConsoleCommand and Text1 from a row: its command part, with the carriage

@@ -80,6 +80,7 @@ private:
     void buildControls();
     void rowChosen(QComboBox *list);
     void takeCommandFrom(const QString &row);
+    void selectPlaceholders();
     void switchList(QComboBox *target);
     QPointer<QWidget> m_main;
     // Set while CLOSE unloads the console: CLOSE runs the restoring steps

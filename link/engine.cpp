@@ -38,9 +38,10 @@ TransactionEngine::TransactionEngine(MSComm &port, EngineDisplay &display, QObje
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer4.setObjectName(QStringLiteral("Timer4"));
-    // A coarse timer drifts by several milliseconds a tick; the repetition
-    // must keep a steady 100 ms cadence.
-    Timer1.setTimerType(Qt::PreciseTimer);
+    // A coarse timer may tick up to 5 % early or late: the repetition must
+    // keep a steady 100 ms cadence, and a reply has its whole time-out.
+    for (QTimer *timer : {&Timer1, &Timer2, &Timer4})
+        timer->setTimerType(Qt::PreciseTimer);
     setPace(Pace::StartUp);
     connect(&Timer1, &QTimer::timeout, this, &TransactionEngine::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &TransactionEngine::Timer2_Timer);
@@ -116,11 +117,19 @@ void TransactionEngine::Hyouji(QString &text, quint8 mode)
 {
     if (mode == SendMode) {
         text.prepend(addressPrefix);
-        // A closed port takes nothing; the exchange then runs out as an
-        // unanswered one.
-        m_port.output(text);
-        m_display.setReceivedText(QString());
         clearReply();
+        if (!m_port.output(text)) {
+            // Nothing went out, so nothing shows as sent and no answer is
+            // awaited: the received-text display says why until the
+            // displays clear.
+            m_display.setSentText(QString());
+            m_display.setReceivedText(QString(PortClosedNote));
+            Timer2.stop();
+            m_awaitingReply = 0;
+            Timer4.start();
+            return;
+        }
+        m_display.setReceivedText(QString());
         Render::Legends legends = Render::NoLegend;
         const QString rendered = Render::render(text, &legends);
         show(legends);

@@ -57,11 +57,14 @@ public:
     // flood is dropped until the buffer is emptied again.
     static constexpr qsizetype MaxReply = 32767;
     static constexpr QLatin1StringView NoAnswerMark{" X X X X "};
+    // Shown instead of a send that the port refused (it is closed).
+    static constexpr QLatin1StringView PortClosedNote{"port closed"};
 
     TransactionEngine(MSComm &port, EngineDisplay &display, QObject *parent = nullptr);
 
     // Send mode (1): |text| is framed with the address prefix in place and
-    // written. Any other mode: |text| is shown as the reply and decoded.
+    // written; when the port refuses it (closed), PortClosedNote shows
+    // instead. Any other mode: |text| is shown as the reply and decoded.
     void Hyouji(QString &text, quint8 mode);
 
     // A button's command (with its carriage return) becomes the current

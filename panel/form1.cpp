@@ -141,6 +141,7 @@ void Form1::markLinkLost(const QString &reason)
     if (!m_linkLostMarked) {
         m_comColour = com->colour();
         m_comToolTip = com->toolTip();
+        m_comDescription = com->accessibleDescription();
         m_linkLostMarked = true;
     }
     const QString device = MSComm1.device().isEmpty() ? MSComm::deviceForPort(MSComm1.commPort())
@@ -152,6 +153,8 @@ void Form1::markLinkLost(const QString &reason)
             .arg(device, reason.isEmpty() ? tr("the line failed") : reason);
     // Shown as written: the device name comes from the user's settings.
     com->setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
+    // A screen reader tells it without the pointer on the button.
+    com->setAccessibleDescription(text);
     com->setColour(Layout::colour(Layout::Colour::Off, false));
     // The "COM" button stands in the monitor area: show it at once.
     if (m_outerHeight < 7000)
@@ -166,6 +169,7 @@ void Form1::clearLinkLostMark()
     auto *com = static_cast<ColourButton *>(button(QStringLiteral("Command33")));
     com->setColour(m_comColour);
     com->setToolTip(m_comToolTip);
+    com->setAccessibleDescription(m_comDescription);
 }
 
 void Form1::stopExchanges()

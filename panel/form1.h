@@ -125,8 +125,10 @@ private:
     // The status frame hides while the console is open.
     void openConsole();
     void consoleLeft();
-    // A lost link ends a running hold and marks the "COM" button (colour
-    // and tooltip with the reason); the mark goes when the port opens again.
+    // A lost link ends a running hold and marks the "COM" button (colour,
+    // and the reason in its tooltip and its accessible description); the
+    // mark goes when the port opens again. A send meanwhile shows that the
+    // port is closed (TransactionEngine::PortClosedNote).
     void markLinkLost(const QString &reason);
     void clearLinkLostMark();
     // Ends a running hold and stops the exchange timers.
@@ -139,6 +141,7 @@ private:
     bool m_linkLostMarked = false;
     QColor m_comColour;
     QString m_comToolTip;
+    QString m_comDescription;
     // The key press being previewed: one that the focused control leaves
     // unhandled travels on to the control's parents and must not be
     // previewed again on its way.

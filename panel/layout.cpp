@@ -279,6 +279,20 @@ void paintBackground(QWidget *w, const QColor &back, const QColor &fore)
     w->setAutoFillBackground(true);
 }
 
+// The stand-in for the window's font may run wider than the font the window
+// was drawn for: a caption that would be cut off at its box's edges is
+// condensed until it fits.
+void fitCaption(QLabel *label)
+{
+    QFont condensed = label->font();
+    const int room = label->contentsRect().width();
+    for (int stretch = 99;
+         stretch >= 80 && QFontMetrics(condensed).horizontalAdvance(label->text()) > room;
+         --stretch)
+        condensed.setStretch(stretch);
+    label->setFont(condensed);
+}
+
 QWidget *make(const Control &c, QWidget *parent)
 {
     QWidget *w = nullptr;
@@ -334,6 +348,8 @@ QWidget *make(const Control &c, QWidget *parent)
         paintBackground(w, colour(c.back, false), colour(c.fore, true));
     if (c.fontHundredths > 0)
         w->setFont(font(c.fontHundredths));
+    if (c.kind == Kind::Label && *c.caption)
+        fitCaption(static_cast<QLabel *>(w));
     if (c.look & HiddenAtStart)
         w->hide();
     return w;

@@ -7,20 +7,18 @@
 #include "projector.h"
 #include "rawpty.h"
 #include "settingsstore.h"
+#include "tcpline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTextStream>
 
 #include <csignal>
-#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -48,8 +46,6 @@ void stop(int)
     (void)!::write(g_stopPipe[1], &byte, 1);
 }
 
-// Serves the projector to one TCP client at a time; a new client takes the
-// line over from the previous one, as on a serial device server.
 bool serveTcp(QTcpServer &server, SimProjector &projector, const QHostAddress &address,
               quint16 port)
 {
@@ -58,20 +54,7 @@ bool serveTcp(QTcpServer &server, SimProjector &projector, const QHostAddress &a
                             << port << ": " << server.errorString() << "\n";
         return false;
     }
-    auto current = std::make_shared<QPointer<QTcpSocket>>();
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, &projector, current]() {
-        while (QTcpSocket *client = server.nextPendingConnection()) {
-            if (*current)
-                (*current)->abort();
-            *current = client;
-            QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-            QObject::connect(client, &QTcpSocket::readyRead, client, [client, &projector]() {
-                const QByteArray reply = projector.feed(client->readAll());
-                if (!reply.isEmpty())
-                    client->write(reply);
-            });
-        }
-    });
+    serveTcpClients(server, projector);
     QTextStream(stdout) << "tcp://" << server.serverAddress().toString() << ":"
                         << server.serverPort() << Qt::endl;
     return true;
@@ -89,8 +72,8 @@ int main(int argc, char *argv[])
         "A simulated projector that answers ORVA's commands.\n"
         "Without --tcp it opens a pseudo-terminal, prints the path of its line and answers "
         "there; point a COM number at that path (or at --link) in the [Ports] section.\n"
-        "With --tcp it answers on a TCP port instead and prints tcp://ADDRESS:PORT; use that "
-        "as the [Ports] entry."));
+        "With --tcp it answers on a raw TCP port instead and prints tcp://ADDRESS:PORT; use "
+        "that as the [Ports] entry. It speaks no Telnet, so rfc2217:// does not work with it."));
     parser.addHelpOption();
     const QCommandLineOption linkOption(
         QStringLiteral("link"),
@@ -106,7 +89,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption tcpOption(
         QStringLiteral("tcp"),
         QStringLiteral("Serve on TCP port PORT instead of a pseudo-terminal (0 picks a free "
-                       "port). One client at a time; a new client takes over."),
+                       "port), raw only: no Telnet, so tcp:// and not rfc2217://. One client "
+                       "at a time; a new client takes over and starts clean."),
         QStringLiteral("PORT"));
     const QCommandLineOption listenOption(
         QStringLiteral("listen"),

@@ -14,6 +14,9 @@ public:
     // Feeds received bytes; returns what the projector answers to every
     // command they complete.
     QByteArray feed(const QByteArray &bytes);
+    // Another controller takes the line: a command the previous one left
+    // unfinished is dropped. The projector's own state stays.
+    void newClient() { m_pending.clear(); }
 
     // The answer to one command (without its carriage return).
     QByteArray answer(const QByteArray &frame);

@@ -272,27 +272,32 @@ void TstConsole::listSwitchComesBackAtFirstRow()
 void TstConsole::sendTypedDigits_data()
 {
     QTest::addColumn<QString>("option");
+    QTest::addColumn<int>("row"); // of the expanded setting list
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("line");
-    QTest::newRow("no address") << "Option1" << QByteArray("CF CONT 050\r");
-    QTest::newRow("projector 001") << "Option3" << QByteArray("A001CF CONT 050\r");
-    QTest::newRow("all projectors") << "Option2" << QByteArray("AFFFCF CONT 050\r");
+    QTest::newRow("no address") << "Option1" << 2 << "50" << QByteArray("CF CONT 050\r");
+    QTest::newRow("projector 001") << "Option3" << 2 << "50" << QByteArray("A001CF CONT 050\r");
+    QTest::newRow("all projectors") << "Option2" << 2 << "50" << QByteArray("AFFFCF CONT 050\r");
+    QTest::newRow("four placeholders")
+        << "Option1" << 290 << "1234" << QByteArray("CF LOGO 1234 OFF\r");
+    QTest::newRow("% in the description only")
+        << "Option1" << 162 << "2" << QByteArray("CF INPUT1 DIGITAL2\r");
 }
 
 void TstConsole::sendTypedDigits()
 {
     QFETCH(QString, option);
+    QFETCH(int, row);
+    QFETCH(QString, typed);
     QFETCH(QByteArray, line);
     m_form->findChild<QRadioButton *>(option)->click();
     Form3 *console = openConsole();
     QVERIFY(console);
     click(console->Command4);
-    console->chooseRow(console->Combo2, 2);
-    // The operator types the two digits over the placeholders.
-    console->Text1->setSelection(9, 1);
-    QTest::keyClick(console->Text1, Qt::Key_5);
-    console->Text1->setSelection(10, 1);
-    QTest::keyClick(console->Text1, Qt::Key_0);
-    QCOMPARE(console->Text1->text(), QStringLiteral("CF CONT 050[CR]"));
+    console->chooseRow(console->Combo2, row);
+    // The operator types the digits straight away, where the row left the
+    // caret.
+    QTest::keyClicks(console->Text1, typed);
 
     click(console->Command1);
     QCOMPARE(m_line->read(line.size()), line);

@@ -3,8 +3,10 @@
 #include "ptyline.h"
 #include "testenv.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -44,13 +46,13 @@ private slots:
     void lateReply();
     void secondSendBeforeReply();
     void otherPortEventChangesNothing();
-    void closedPortTimesOut();
+    void closedPortSendsNothing();
     void floodIsBounded();
     void holdRepeatsWithOnePrefix();
     void secondPressDuringHoldIsIgnored();
     void releaseResetsIntervals();
-    void paces_data();
-    void paces();
+    void whenDisplaysChange_data();
+    void whenDisplaysChange();
     void lampTimeAfterStatus_data();
     void lampTimeAfterStatus();
 
@@ -206,13 +208,18 @@ void TstEngine::otherPortEventChangesNothing()
     QCOMPARE(m_engine->replyBuffer(), QString());
 }
 
-void TstEngine::closedPortTimesOut()
+// A send on a closed port does not pretend it went out: nothing shows as
+// sent, the received-text display says why, and no no-answer mark follows.
+void TstEngine::closedPortSendsNothing()
 {
     m_port->setPortOpen(false);
     m_engine->sendCommand(cr("C00"));
-    QCOMPARE(m_display->sent, QStringLiteral(" C 0 0  [CR] "));
-    QCOMPARE(m_engine->awaitingReply(), quint8(1));
-    QTRY_COMPARE_WITH_TIMEOUT(m_display->received, QStringLiteral(" X X X X "), 3000);
+    QCOMPARE(m_display->sent, QString());
+    QCOMPARE(m_display->received, QStringLiteral("port closed"));
+    m_engine->Timer2_Timer();
+    QCOMPARE(m_display->received, QStringLiteral("port closed"));
+    m_engine->Timer4_Timer();
+    QCOMPARE(m_display->received, QString());
     QCOMPARE(m_line->readAvailable(), QByteArray());
 }
 
@@ -296,46 +303,61 @@ void TstEngine::releaseResetsIntervals()
     QCOMPARE(m_line->readAvailable(), QByteArray("C8E\rC00\r"));
 }
 
-// How long a send waits for its answer before the no-answer mark, when the
-// displays clear, and how often a held arrow repeats, for each occasion;
-// a running timer takes its new interval at once.
-void TstEngine::paces_data()
+// When the user sees a held arrow repeat, the no-answer mark and the
+// displays clear, in ms after the send, at each pace. The engine's pending
+// ticks run soonest first, each once, as the event loop would run them,
+// without waiting.
+void TstEngine::whenDisplaysChange_data()
 {
-    using P = TransactionEngine::Pace;
-    QTest::addColumn<P>("pace");
-    QTest::addColumn<int>("noAnswerMs");
-    QTest::addColumn<int>("clearMs");
-    QTest::addColumn<int>("repeatMs");
-    QTest::newRow("start-up") << P::StartUp << 10000 << 10500 << 200;
-    QTest::newRow("port opened") << P::PortOpened << 1000 << 1200 << 100;
-    QTest::newRow("hold") << P::Hold << 150 << 200 << 100;
-    QTest::newRow("after hold") << P::AfterHold << 500 << 1000 << 100;
-    QTest::newRow("console") << P::Console << 7000 << 7500 << 100;
-    QTest::newRow("menu on") << P::MenuOn << 500 << 1000 << 200;
+    QTest::addColumn<QString>("before"); // what the user did before the send
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("click") << "" << QStringLiteral("mark 1000 clear 1200");
+    QTest::newRow("click, port opened after start-up")
+        << "start-up" << QStringLiteral("mark 10000 clear 10500");
+    QTest::newRow("held arrow") << "press" << QStringLiteral("repeat 100 mark 150 clear 200");
+    QTest::newRow("click after a hold") << "hold" << QStringLiteral("mark 500 clear 1000");
+    QTest::newRow("console open") << "hold console" << QStringLiteral("mark 7000 clear 7500");
+    QTest::newRow("console closed")
+        << "hold console closed" << QStringLiteral("mark 1000 clear 1200");
 }
 
-void TstEngine::paces()
+void TstEngine::whenDisplaysChange()
 {
-    using P = TransactionEngine::Pace;
-    QFETCH(P, pace);
-    // Each row starts from a hold released (repetition at 100 ms) unless it
-    // is start-up's own set.
-    TransactionEngine engine(*m_port, *m_display);
-    if (pace != P::StartUp) {
-        engine.setPace(P::Hold);
-        engine.setPace(P::AfterHold);
+    QFETCH(QString, before);
+    QFETCH(QString, seen);
+    if (before == QLatin1String("start-up"))
+        m_engine = std::make_unique<TransactionEngine>(*m_port, *m_display);
+    if (before.startsWith(QLatin1String("hold")))
+        m_engine->holdPress(1), m_engine->Cont_M_up();
+    if (before.contains(QLatin1String("console")))
+        m_engine->setPace(TransactionEngine::Pace::Console);
+    if (before.contains(QLatin1String("closed")))
+        m_engine->setPace(TransactionEngine::Pace::PortOpened);
+    QElapsedTimer sinceSend;
+    sinceSend.start();
+    before == QLatin1String("press") ? m_engine->holdPress(3) : m_engine->sendCommand(cr("CR0"));
+    std::multimap<int, QTimer *> pending;
+    for (QTimer *t : m_engine->findChildren<QTimer *>()) {
+        if (t->isActive())
+            pending.emplace(t->remainingTime(), t);
     }
-    engine.setPace(pace);
-    engine.sendCommand(cr("C00"));
-    m_line->readAvailable();
-    auto interval = [&engine](const char *name) {
-        QTimer *timer = engine.findChild<QTimer *>(QLatin1StringView(name));
-        return timer ? timer->interval() : -1;
-    };
-    QTEST(interval("Timer2"), "noAnswerMs");
-    QTEST(interval("Timer4"), "clearMs");
-    QTEST(interval("Timer1"), "repeatMs");
-    QCOMPARE(engine.pace(), pace);
+    const int late = int(sinceSend.elapsed()) + 1; // what the send itself took
+    QString shown;
+    for (const auto &[due, t] : pending) {
+        m_display->sent = m_display->received = QStringLiteral("before");
+        QTimerEvent tick(t->timerId());
+        QCoreApplication::sendEvent(t, &tick);
+        const QString what = m_display->received == TransactionEngine::NoAnswerMark ? "mark"
+                             : m_display->sent.isEmpty()                            ? "clear"
+                             : m_display->sent != QLatin1String("before")           ? "repeat"
+                                                                                    : "nothing";
+        // A tick due |expected| ms after the send began is on time up to
+        // |late| ms earlier.
+        const int expected = seen.section(what + QLatin1Char(' '), 1).section(' ', 0, 0).toInt();
+        const bool onTime = due <= expected && due >= expected - late;
+        shown += QStringLiteral(" %1 %2").arg(what).arg(onTime ? expected : due);
+    }
+    QCOMPARE(shown.trimmed(), seen);
 }
 
 void TstEngine::lampTimeAfterStatus_data()

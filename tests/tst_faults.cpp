@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 #include <ctime>
 #include <memory>
@@ -140,6 +141,9 @@ void TstFaults::lineEndsDuringExchange()
         QVERIFY2(com->toolTip().contains(line->slavePath()), qPrintable(com->toolTip()));
         QVERIFY2(com->toolTip().contains(QLatin1String("press COM, then OK")),
                  qPrintable(com->toolTip()));
+        // ... told as well without the pointer on it.
+        QCOMPARE(com->accessibleDescription(),
+                 QTextDocumentFragment::fromHtml(com->toolTip()).toPlainText());
         if (!hold)
             QCOMPARE(form.Label12->text(), QStringLiteral(" 0 ")); // what came stays shown
         // Nothing spins on the dead line.
@@ -150,6 +154,11 @@ void TstFaults::lineEndsDuringExchange()
         if (hold)
             QTest::mouseRelease(arrow, Qt::LeftButton); // a late release changes nothing
         QCOMPARE(line->readAvailable(0), QByteArray());
+        // A send meanwhile does not pretend it went out, and says why.
+        QTest::mouseClick(form.button(QStringLiteral("Command44")), Qt::LeftButton);
+        form.engine.Timer2_Timer();
+        QCOMPARE(form.Label11->text(), QString());
+        QCOMPARE(form.Label12->text(), QStringLiteral("port closed"));
 
         // COM, then OK on a line that is there again: the mark goes.
         line = std::make_unique<PtyLine>();
@@ -161,6 +170,7 @@ void TstFaults::lineEndsDuringExchange()
         dialog->Command1->click();
         QVERIFY(form.MSComm1.portOpen());
         QCOMPARE(com->toolTip(), comTip);
+        QCOMPARE(com->accessibleDescription(), QString());
         QVERIFY(com->grab().toImage().pixelColor(5, 5) != kMarked);
         // ... and the button looks exactly as it did before the loss.
         QCOMPARE(com->grab().toImage(), comLook);

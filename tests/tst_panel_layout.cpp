@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QFontInfo>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -243,6 +244,8 @@ private slots:
     void windowColour();
     void titleColours_data();
     void titleColours();
+    void buttonStates_data();
+    void buttonStates();
     void arrowPictures_data();
     void arrowPictures();
     void everyControlIsDescribed();
@@ -298,6 +301,18 @@ void TstPanelLayout::controls()
     QCOMPARE(w->parentWidget()->objectName(), parent.isEmpty() ? QStringLiteral("Form1") : parent);
     QCOMPARE(w->geometry(), rect);
     QCOMPARE(textOf(w), caption);
+    if (auto *label = qobject_cast<QLabel *>(w); label && !caption.isEmpty()) {
+        // Drawn with room to spare on the sides it could run over, no pixel
+        // in the text colour lies outside the label's own box.
+        const int left = label->alignment() & Qt::AlignLeft ? 0 : 100;
+        const int right = label->alignment() & Qt::AlignRight ? 0 : 100;
+        label->setGeometry(rect.adjusted(-left, 0, right, 0));
+        QImage image = label->grab().toImage();
+        label->setGeometry(rect);
+        QPainter(&image).fillRect(QRect(left, 0, rect.width(), rect.height()), Qt::white);
+        QVERIFY2(!hasPixel(image, label->palette().color(QPalette::WindowText).rgb()),
+                 "the caption is cut off at the label's edge");
+    }
     if (font) {
         QVERIFY(w->font().bold());
         QCOMPARE(qRound(w->font().pointSizeF() * 100), font);
@@ -393,6 +408,38 @@ void TstPanelLayout::titleColours()
         label->setText(QStringLiteral(" Power ON"));
     label->show();
     QVERIFY(hasPixel(label->grab().toImage(), text));
+}
+
+void TstPanelLayout::buttonStates_data()
+{
+    QTest::addColumn<bool>("down");
+    QTest::addColumn<bool>("focused");
+    QTest::newRow("up") << false << false;
+    QTest::newRow("down") << true << false;
+    QTest::newRow("focused") << false << true;
+    QTest::newRow("focused and down") << true << true;
+}
+
+// A coloured button looks raised when up (its top edge lighter than its
+// bottom edge), sunken while down, and its border is darker with the focus.
+void TstPanelLayout::buttonStates()
+{
+    QFETCH(bool, down);
+    QFETCH(bool, focused);
+    QPushButton *b = m_form->button(QStringLiteral("Command18")); // POWER "Off"
+    const QPoint top(b->width() / 2, 0), bottom(b->width() / 2, b->height() - 1);
+    const int darkUp = qGray(b->grab().toImage().pixel(bottom));
+    if (focused) {
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        b->setFocus();
+    }
+    QCOMPARE(b->hasFocus(), focused);
+    b->setDown(down);
+    const QImage image = b->grab().toImage();
+    const int topEdge = qGray(image.pixel(top)), bottomEdge = qGray(image.pixel(bottom));
+    QCOMPARE(topEdge > bottomEdge ? "raised" : "sunken", down ? "sunken" : "raised");
+    QCOMPARE(qMin(topEdge, bottomEdge) < darkUp, focused); // the border darker with the focus
 }
 
 void TstPanelLayout::arrowPictures_data()

@@ -1,5 +1,8 @@
 #include "projector.h"
+#include "tcpline.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 class TstSim : public QObject
@@ -10,6 +13,8 @@ private slots:
     void answers_data();
     void answers();
     void framesSplitAnywhere();
+    void tcpClientStartsClean_data();
+    void tcpClientStartsClean();
 };
 
 void TstSim::answers_data()
@@ -57,6 +62,37 @@ void TstSim::framesSplitAnywhere()
     SimProjector projector;
     QCOMPARE(projector.feed(QByteArray(100000, 'x')), QByteArray());
     QCOMPARE(projector.feed("\rCR0\r"), QByteArray("?\r80\r"));
+}
+
+void TstSim::tcpClientStartsClean_data()
+{
+    QTest::addColumn<QByteArray>("left"); // what the previous client left unfinished
+    QTest::addColumn<bool>("hungUp");     // it hung up, else the new client takes over
+    QTest::newRow("a raw client's partial command") << QByteArray("CR") << true;
+    QTest::newRow("an rfc2217 client's negotiation")
+        << QByteArray("\xff\xfb\x2c\xff\xfd\x03\xff\xfa\x2c\x01") << false;
+}
+
+// On TCP, each client starts clean; the projector stays as the last one
+// left it.
+void TstSim::tcpClientStartsClean()
+{
+    QFETCH(QByteArray, left);
+    QFETCH(bool, hungUp);
+    SimProjector projector;
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    serveTcpClients(server, projector);
+    QTcpSocket first, second;
+    first.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    first.write("C00\r" + left);
+    QTRY_COMPARE(first.bytesAvailable(), qint64(1)); // the ACK: all of it was read
+    if (hungUp)
+        first.disconnectFromHost();
+    second.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    second.write("CR0\r");
+    QTRY_VERIFY(second.peek(8).endsWith('\r'));
+    QCOMPARE(second.readAll(), QByteArray("00\r"));
 }
 
 QTEST_GUILESS_MAIN(TstSim)
