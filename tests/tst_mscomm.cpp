@@ -5,9 +5,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <ctime>
+
+#include <sys/mount.h>
+#include <utime.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,6 +36,9 @@ private slots:
     void openFailures_data();
     void openFailures();
     void secondOpenerIsRefused();
+    void otherProgramsLocks_data();
+    void otherProgramsLocks();
+    void hangUpClosesThePort_data();
     void hangUpClosesThePort();
 };
 
@@ -278,15 +288,135 @@ void TstMSComm::secondOpenerIsRefused()
     QVERIFY(second.setPortOpen(true)); // free again once the first lets go
 }
 
-// When the far end goes away the port closes itself instead of reporting the
-// same error in a tight loop.
+void TstMSComm::otherProgramsLocks_data()
+{
+    // What another program holds: a lock file, an hour old, with its live
+    // pid ("ascii" as minicom writes it, "binary"), with the pid of a
+    // program that has ended ("dead"), or with nothing ("empty"); or flock
+    // on the device ("flock", as picocom takes it).
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<QString>("lockName"); // after "LCK..", %1 the line's number
+    QTest::addColumn<bool>("throughLink"); // the line is opened through a link
+    QTest::addColumn<bool>("inUse");
+    QTest::newRow("minicom's lock under the device's name") << "ascii" << "pts_%1" << false << true;
+    QTest::newRow("minicom's lock under the bare name") << "ascii" << "%1" << false << true;
+    QTest::newRow("lock under a link's name") << "ascii" << "adapter" << false << true;
+    QTest::newRow("old binary pid") << "binary" << "pts_%1" << false << true;
+    QTest::newRow("lock of the device, opened through a link")
+        << "ascii" << "pts_%1" << true << true;
+    QTest::newRow("flock on the device") << "flock" << "" << false << true;
+    QTest::newRow("lock of an ended program is stale") << "dead" << "pts_%1" << false << false;
+    QTest::newRow("empty lock is stale") << "empty" << "%1" << false << false;
+    QTest::newRow("nothing held, opened through a link") << "" << "" << true << false;
+}
+
+// Another program's hold is seen, and its lock file stays. While the line is
+// open, ORVA holds a lock file in the classic form under each of the line's
+// names, and flock on the device; after closing, neither.
+void TstMSComm::otherProgramsLocks()
+{
+    QFETCH(QString, holder);
+    QFETCH(QString, lockName);
+    QFETCH(bool, throughLink);
+    QFETCH(bool, inUse);
+    if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
+        QSKIP("this user may not write lock files in /var/lock");
+    PtyLine line;
+    const QString number = line.slavePath().section('/', -1);
+    QTemporaryDir adapters; // stands in for /dev/serial/by-id
+    const QString link = adapters.filePath("adapter");
+    QVERIFY(QFile::link(line.slavePath(), link));
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(adapters.path()));
+    const QString lock = "/var/lock/LCK.." + QString(lockName).replace("%1", number);
+    QProcess other;
+    const auto cleanUp = qScopeGuard([&] {
+        other.kill();
+        other.waitForFinished();
+        if (!lockName.isEmpty())
+            QFile::remove(lock);
+        qunsetenv("ORVA_SERIAL_BY_ID");
+    });
+    const auto flockFree = [&] {
+        return QProcess::execute("flock", {"-n", line.slavePath(), "true"}) == 0;
+    };
+    QByteArray written;
+    if (holder == "flock") {
+        other.start("flock", {"--no-fork", line.slavePath(), "sleep", "60"});
+        QTRY_VERIFY(!flockFree());
+    } else if (!holder.isEmpty()) {
+        other.start("sleep", {"60"});
+        QVERIFY(other.waitForStarted());
+        const qint32 pid = qint32(other.processId());
+        if (holder == "dead") {
+            other.kill();
+            other.waitForFinished();
+        }
+        if (holder == "binary")
+            written = QByteArray(reinterpret_cast<const char *>(&pid), 4);
+        else if (holder != "empty")
+            written = QString::asprintf("%10d\n", pid).toLatin1();
+        const time_t hourAgo = std::time(nullptr) - 3600;
+        const utimbuf times{hourAgo, hourAgo};
+        QVERIFY(TestEnv::writeFile(lock, written));
+        QVERIFY(::utime(QFile::encodeName(lock), &times) == 0);
+    }
+
+    MSComm port;
+    port.setDevice(throughLink ? link : line.slavePath());
+    QCOMPARE(port.setPortOpen(true), !inUse);
+    if (inUse) {
+        QCOMPARE(port.openFailureText(), port.device() + " is in use by another program.");
+        if (!lockName.isEmpty())
+            QCOMPARE(TestEnv::fileBytes(lock), written);
+        return;
+    }
+    const QStringList names{"pts_" + number, number, "adapter", QString(link).replace('/', '_')};
+    // Each name with the bytes of its lock file, or with |bytes|.
+    const auto held = [&names](const QByteArray &bytes) {
+        QStringList out;
+        for (const QString &name : names) {
+            const QString path = "/var/lock/LCK.." + name;
+            out << name + ": " + (bytes.isEmpty() ? TestEnv::fileBytes(path) : bytes);
+        }
+        return out;
+    };
+    const qint64 self = QCoreApplication::applicationPid();
+    QCOMPARE(held({}), held(QString::asprintf("%10lld\n", self).toLatin1()));
+    QVERIFY(!flockFree());
+    port.setPortOpen(false);
+    QCOMPARE(held({}), held("<unreadable>"));
+    QVERIFY(flockFree());
+}
+
+void TstMSComm::hangUpClosesThePort_data()
+{
+    // The line's own device, or its node mounted elsewhere ("kept", or
+    // "removed" before the far end hangs up, as when an adapter is pulled).
+    QTest::addColumn<QString>("node");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("far end hangs up") << "" << "the far end hung up";
+    QTest::newRow("far end hangs up, node stays") << "kept" << "the far end hung up";
+    QTest::newRow("device node goes") << "removed" << "the device went away";
+}
+
+// When the far end goes away the port closes itself, once, with a reason,
+// instead of reporting the same error in a tight loop.
 void TstMSComm::hangUpClosesThePort()
 {
+    QFETCH(QString, node);
+    QFETCH(QString, reason);
     PtyLine line;
-    line.mapAs(6);
+    QTemporaryDir folder;
+    const QString own = folder.filePath("line");
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(own), MNT_DETACH); });
+    if (!node.isEmpty()
+        && (!TestEnv::writeFile(own, {})
+            || ::mount(QFile::encodeName(line.slavePath()), QFile::encodeName(own), nullptr,
+                       MS_BIND, nullptr) != 0))
+        QSKIP("a device node cannot be mounted elsewhere here (root may)");
     MSComm port;
-    port.setCommPort(6);
-    QVERIFY(port.setPortOpen(true));
+    port.setDevice(node.isEmpty() ? line.slavePath() : own);
+    QVERIFY2(port.setPortOpen(true), qPrintable(port.openFailureText()));
     QSignalSpy lost(&port, &MSComm::linkLost);
     int errors = 0;
     connect(port.findChild<QSerialPort *>(), &QSerialPort::errorOccurred, this,
@@ -294,10 +424,13 @@ void TstMSComm::hangUpClosesThePort()
                 if (e != QSerialPort::NoError)
                     ++errors;
             });
+    if (node == "removed")
+        QVERIFY(::umount2(QFile::encodeName(own), MNT_DETACH) == 0);
     line.hangUp();
     QTRY_VERIFY(!port.portOpen());
     QTest::qWait(100); // let any further error reports arrive
     QCOMPARE(lost.count(), 1);
+    QCOMPARE(lost.at(0).at(0).toString(), reason);
     QVERIFY2(errors <= 5, qPrintable(QString::number(errors)));
     QVERIFY(!port.output("C00\r"));
     QCOMPARE(port.input(), QString());
