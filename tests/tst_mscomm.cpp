@@ -370,6 +370,9 @@ void TstMSComm::otherProgramsLocks()
             QCOMPARE(TestEnv::fileBytes(lock), written);
         return;
     }
+    // The serial library names its own lock file after what it opened; in
+    // the classic form under the device's names it must have opened the
+    // device itself, not the link.
     const QStringList names{"pts_" + number, number, "adapter", QString(link).replace('/', '_')};
     // Each name with the bytes of its lock file, or with |bytes|.
     const auto held = [&names](const QByteArray &bytes) {
