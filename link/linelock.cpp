@@ -109,7 +109,9 @@ LineLock::Result LineLock::take(const QString &device, const QStringList &linkFo
         const QFileInfoList entries =
             QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         for (const QFileInfo &entry : entries) {
-            if (entry.isSymLink() && entry.canonicalFilePath() == real)
+            // Not /dev/stdin and the like: they name whatever this process has open.
+            if (entry.isSymLink() && !entry.symLinkTarget().startsWith(QLatin1String("/proc/"))
+                && entry.canonicalFilePath() == real)
                 paths << entry.absoluteFilePath();
         }
     }
