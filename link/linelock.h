@@ -10,9 +10,10 @@
 // conventions terminal programs on Linux follow, and sees their holds:
 // - a lock file /var/lock/LCK..<name> holding the holder's pid, in ASCII
 //   (blank-padded to 10 characters and a newline) or in the old 4-byte
-//   binary form. Programs name it after the device ("ttyUSB0"), after the
-//   path below /dev with '/' as '_' ("pts_3", the serial library's own
-//   name), or after a link they opened ("usb-FTDI_...-port0");
+//   binary form. Programs name it after the device's path below /dev with
+//   '/' as '_' ("ttyUSB0", "pts_3": minicom, the serial library), after its
+//   file name alone ("3"), or after a link they opened ("usb-FTDI_...-port0",
+//   or "serial_by-id_usb-FTDI_...-port0");
 // - flock(2) on the device itself.
 //
 // Opening: take() before the serial library opens the device, announce()

@@ -295,7 +295,7 @@ void TstMSComm::otherProgramsLocks_data()
     QTest::addColumn<bool>("throughLink"); // the line is opened through a link
     QTest::addColumn<bool>("inUse");
     QTest::newRow("minicom's lock under the device's name") << "ascii" << "pts_%1" << false << true;
-    QTest::newRow("minicom's lock under the bare name") << "ascii" << "%1" << false << true;
+    QTest::newRow("lock under the bare name") << "ascii" << "%1" << false << true;
     QTest::newRow("lock under a link's name") << "ascii" << "adapter" << false << true;
     QTest::newRow("old binary pid") << "binary" << "pts_%1" << false << true;
     QTest::newRow("device's lock, opened through a link") << "ascii" << "pts_%1" << true << true;
