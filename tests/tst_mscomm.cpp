@@ -357,9 +357,8 @@ void TstMSComm::otherProgramsLocks()
         QCOMPARE(TestEnv::fileBytes(lock), written);
         return;
     }
-    // The serial library names its own lock file after what it opened; in
-    // the classic form under the device's names it must have opened the
-    // device itself, not the link.
+    // The serial library names its lock file after what it opened: if that is
+    // the link, the link's lock file is in the library's form, not this one.
     const QStringList names{"pts_" + number, number, "adapter", QString(link).replace('/', '_')};
     const QString mine = QString::asprintf("%10lld\n", QCoreApplication::applicationPid());
     for (const QString &name : names)
