@@ -9,6 +9,8 @@
 #include <QStringList>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 #endif
 
@@ -90,6 +92,7 @@ MSComm::~MSComm()
     m_net.close();
     if (m_port.isOpen())
         m_port.close();
+    m_lock.release();
 }
 
 void MSComm::setSettings(const QString &settings)
@@ -232,6 +235,7 @@ bool MSComm::setPortOpen(bool open)
     if (!open) {
         if (m_port.isOpen())
             m_port.close();
+        m_lock.release();
         m_net.close();
         return true;
     }
@@ -256,9 +260,26 @@ bool MSComm::setPortOpen(bool open)
         fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
         return false;
     }
+    switch (m_lock.take(device, {usbAdapterFolder()})) {
+    case LineLock::Result::Taken:
+        break;
+    case LineLock::Result::InUse:
+        fail(OpenFailure::InUse, tr("%1 is in use by another program.").arg(device));
+        return false;
+    case LineLock::Result::Failed:
+        if (m_lock.error() == ENOENT || m_lock.error() == ENODEV || m_lock.error() == ENXIO)
+            fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
+        else if (m_lock.error() == EACCES || m_lock.error() == EPERM)
+            fail(OpenFailure::PermissionDenied, tr("Permission denied on %1.").arg(device));
+        else
+            fail(OpenFailure::Other,
+                 tr("%1 cannot be opened: %2")
+                     .arg(device, QString::fromLocal8Bit(std::strerror(m_lock.error()))));
+        return false;
+    }
     // Through a link (a USB adapter's stable name) the device itself is
     // opened, so that its lock file is the one other programs see.
-    m_port.setPortName(QFileInfo(device).canonicalFilePath());
+    m_port.setPortName(m_lock.device());
 #else
     m_port.setPortName(device);
 #endif
@@ -266,6 +287,7 @@ bool MSComm::setPortOpen(bool open)
         const QSerialPort::SerialPortError error = m_port.error();
         const QString detail = m_port.errorString();
         m_port.clearError();
+        m_lock.release();
         if (error == QSerialPort::DeviceNotFoundError) {
             fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
         } else if (error == QSerialPort::PermissionError) {
@@ -291,9 +313,11 @@ bool MSComm::setPortOpen(bool open)
         const QString detail = m_port.errorString();
         m_port.close();
         m_port.clearError();
+        m_lock.release();
         fail(OpenFailure::BadSettings, tr("%1 refused the line settings: %2").arg(device, detail));
         return false;
     }
+    m_lock.announce();
     m_commEvent = 0;
     emit opened();
     return true;
@@ -373,9 +397,22 @@ void MSComm::handleError(QSerialPort::SerialPortError error)
     if (!m_port.isOpen())
         return; // open failures are reported by setPortOpen
     // A line that reports an error once keeps reporting it at full speed;
-    // close it now and treat the link as gone.
-    const QString reason = m_port.errorString();
+    // close it now and treat the link as gone. What the serial library
+    // says then is the last system error, often unrelated ("No such file
+    // or directory"): say what became of the line instead.
+    QString reason = m_port.errorString();
+    switch (m_lock.loss()) {
+    case LineLock::Loss::HungUp:
+        reason = tr("the far end hung up");
+        break;
+    case LineLock::Loss::DeviceGone:
+        reason = tr("the device went away");
+        break;
+    case LineLock::Loss::None:
+        break;
+    }
     m_port.close();
     m_port.clearError();
+    m_lock.release();
     emit linkLost(reason);
 }

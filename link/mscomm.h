@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linelock.h"
 #include "netline.h"
 
 #include <QObject>
@@ -14,6 +15,9 @@
 // The device may also be a serial device server on the network
 // ("tcp://host:port" or "rfc2217://host:port"); such a port opens, writes,
 // raises OnComm and closes like a local one.
+//
+// A local device is held against other programs while the port is open,
+// and a device another program holds does not open (see LineLock).
 //
 // When the open line fails (the adapter is unplugged, the far end hangs up)
 // the port closes itself at once and reports linkLost; from then on it
@@ -119,6 +123,7 @@ private:
     void fail(OpenFailure failure, const QString &text);
 
     QSerialPort m_port{this};
+    LineLock m_lock;
     NetLine m_net{this};
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_commPort = 1;

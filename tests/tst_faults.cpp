@@ -138,7 +138,8 @@ void TstFaults::lineEndsDuringExchange()
         // with the reason and the way back.
         QVERIFY(form.rect().contains(com->geometry()));
         QCOMPARE(com->grab().toImage().pixelColor(5, 5), kMarked);
-        QVERIFY2(com->toolTip().contains(line->slavePath()), qPrintable(com->toolTip()));
+        QVERIFY2(com->toolTip().contains(line->slavePath() + "): the far end hung up."),
+                 qPrintable(com->toolTip()));
         QVERIFY2(com->toolTip().contains(QLatin1String("press COM, then OK")),
                  qPrintable(com->toolTip()));
         // ... told as well without the pointer on it.

@@ -5,9 +5,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/mount.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,6 +33,9 @@ private slots:
     void openFailures_data();
     void openFailures();
     void secondOpenerIsRefused();
+    void otherProgramsLocks_data();
+    void otherProgramsLocks();
+    void hangUpClosesThePort_data();
     void hangUpClosesThePort();
 };
 
@@ -278,14 +285,116 @@ void TstMSComm::secondOpenerIsRefused()
     QVERIFY(second.setPortOpen(true)); // free again once the first lets go
 }
 
-// When the far end goes away the port closes itself instead of reporting the
-// same error in a tight loop.
+void TstMSComm::otherProgramsLocks_data()
+{
+    // What another program holds: a lock file, an hour old, with its live pid
+    // ("ascii" as minicom writes it, "binary"), with the pid of an ended program
+    // ("dead") or empty; or flock on the device ("flock", as picocom takes it).
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<QString>("lockName"); // after "LCK..", %1 the line's number
+    QTest::addColumn<bool>("throughLink"); // the line is opened through a link
+    QTest::addColumn<bool>("inUse");
+    QTest::newRow("minicom's lock under the device's name") << "ascii" << "pts_%1" << false << true;
+    QTest::newRow("lock under the bare name") << "ascii" << "%1" << false << true;
+    QTest::newRow("lock under a link's name") << "ascii" << "adapter" << false << true;
+    QTest::newRow("old binary pid") << "binary" << "pts_%1" << false << true;
+    QTest::newRow("device's lock, opened through a link") << "ascii" << "pts_%1" << true << true;
+    QTest::newRow("flock on the device") << "flock" << "" << false << true;
+    QTest::newRow("lock of an ended program is stale") << "dead" << "pts_%1" << false << false;
+    QTest::newRow("empty lock is stale") << "empty" << "%1" << false << false;
+    QTest::newRow("nothing held, opened through a link") << "" << "" << true << false;
+}
+
+// Another program's hold is seen, and its lock file stays. While the line is
+// open, ORVA holds a lock file in the classic form under each of the line's
+// names, and flock on the device; after closing, neither.
+void TstMSComm::otherProgramsLocks()
+{
+    QFETCH(QString, holder);
+    QFETCH(QString, lockName);
+    QFETCH(bool, throughLink);
+    QFETCH(bool, inUse);
+    if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
+        QSKIP("this user may not write lock files in /var/lock");
+    PtyLine line;
+    const QString number = line.slavePath().section('/', -1);
+    QTemporaryDir adapters; // stands in for /dev/serial/by-id
+    const QString link = adapters.filePath("adapter");
+    QVERIFY(QFile::link(line.slavePath(), link));
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(adapters.path()));
+    const QString lock = "/var/lock/LCK.." + QString(lockName).replace("%1", number);
+    QProcess other;
+    const auto cleanUp = qScopeGuard([&] {
+        other.kill();
+        other.waitForFinished();
+        QFile::remove(lock);
+        qunsetenv("ORVA_SERIAL_BY_ID");
+    });
+    const auto flockFree = [&] {
+        return QProcess::execute("flock", {"-n", line.slavePath(), "true"}) == 0;
+    };
+    QByteArray written = "<unreadable>"; // the other's lock file: none
+    if (holder == "flock") {
+        other.start("flock", {"--no-fork", line.slavePath(), "sleep", "60"});
+        QTRY_VERIFY(!flockFree());
+    } else if (!holder.isEmpty()) {
+        other.start(holder == "dead" ? "true" : "sleep", {"60"});
+        QVERIFY(other.waitForStarted());
+        const qint32 pid = qint32(other.processId());
+        QVERIFY(holder != "dead" || other.waitForFinished());
+        written = holder == "binary" ? QByteArray(reinterpret_cast<const char *>(&pid), 4)
+                  : holder == "empty" ? QByteArray()
+                                      : QString::asprintf("%10d\n", pid).toLatin1();
+        QVERIFY(TestEnv::writeFile(lock, written));
+        QCOMPARE(QProcess::execute("touch", {"-d", "1 hour ago", lock}), 0);
+    }
+
+    MSComm port;
+    port.setDevice(throughLink ? link : line.slavePath());
+    QCOMPARE(port.setPortOpen(true), !inUse);
+    if (inUse) {
+        QCOMPARE(port.openFailureText(), port.device() + " is in use by another program.");
+        QCOMPARE(TestEnv::fileBytes(lock), written);
+        return;
+    }
+    // The serial library names its lock file after what it opened: if that is
+    // the link, the link's lock file is in the library's form, not this one.
+    const QStringList names{"pts_" + number, number, "adapter", QString(link).replace('/', '_')};
+    const QString mine = QString::asprintf("%10lld\n", QCoreApplication::applicationPid());
+    for (const QString &name : names)
+        QCOMPARE(name + ": " + TestEnv::fileBytes("/var/lock/LCK.." + name), name + ": " + mine);
+    QVERIFY(!flockFree());
+    port.setPortOpen(false);
+    for (const QString &name : names)
+        QVERIFY2(!QFile::exists("/var/lock/LCK.." + name), qPrintable(name));
+    QVERIFY(flockFree());
+}
+
+void TstMSComm::hangUpClosesThePort_data()
+{
+    QTest::addColumn<QString>("node"); // "kept"/"removed": its node mounted elsewhere
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("far end hangs up") << "" << "the far end hung up";
+    QTest::newRow("far end hangs up, node stays") << "kept" << "the far end hung up";
+    QTest::newRow("device node goes") << "removed" << "the device went away";
+}
+
+// When the far end goes away the port closes itself, once, with a reason,
+// instead of reporting the same error in a tight loop.
 void TstMSComm::hangUpClosesThePort()
 {
+    QFETCH(QString, node);
+    QFETCH(QString, reason);
     PtyLine line;
-    line.mapAs(6);
+    QTemporaryDir folder;
+    const QByteArray own = QFile::encodeName(folder.filePath("line"));
+    const auto unmount = qScopeGuard([&] { ::umount2(own, MNT_DETACH); });
+    if (!node.isEmpty()
+        && (!TestEnv::writeFile(own, {})
+            || ::mount(QFile::encodeName(line.slavePath()), own, nullptr, MS_BIND, nullptr) != 0))
+        QSKIP("a device node cannot be mounted elsewhere here (root may)");
     MSComm port;
-    port.setCommPort(6);
+    port.setDevice(node.isEmpty() ? line.slavePath() : QFile::decodeName(own));
     QVERIFY(port.setPortOpen(true));
     QSignalSpy lost(&port, &MSComm::linkLost);
     int errors = 0;
@@ -294,10 +403,13 @@ void TstMSComm::hangUpClosesThePort()
                 if (e != QSerialPort::NoError)
                     ++errors;
             });
+    if (node == "removed")
+        QVERIFY(::umount2(own, MNT_DETACH) == 0); // as when an adapter is pulled
     line.hangUp();
     QTRY_VERIFY(!port.portOpen());
     QTest::qWait(100); // let any further error reports arrive
     QCOMPARE(lost.count(), 1);
+    QCOMPARE(lost.at(0).at(0).toString(), reason);
     QVERIFY2(errors <= 5, qPrintable(QString::number(errors)));
     QVERIFY(!port.output("C00\r"));
     QCOMPARE(port.input(), QString());
