@@ -41,6 +41,11 @@ QTextStream &err()
     return s;
 }
 
+QString hex(uchar byte)
+{
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 int usageError(const QString &message)
 {
     err() << "orvactl: " << message << "\n"
@@ -51,14 +56,15 @@ int usageError(const QString &message)
 
 // A command as the user can read it back: control codes and bytes beyond
 // ASCII as escapes.
-QString visible(const QString &command)
+QString visible(const QByteArray &command)
 {
     QString s;
-    for (const QChar c : command) {
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
-            s += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    for (const char c : command) {
+        const auto byte = uchar(c);
+        if (byte < 0x20 || byte > 0x7E)
+            s += QStringLiteral("\\x") + hex(byte);
         else
-            s += c;
+            s += QLatin1Char(c);
     }
     return s;
 }
@@ -66,21 +72,44 @@ QString visible(const QString &command)
 // Why |command| cannot be sent; empty when it can. The projector decides
 // about unknown words, but a carriage return would end the frame early and a
 // control code or a byte beyond printable ASCII is no part of any command.
-QString refusal(const QString &command)
+QString refusal(const QByteArray &command)
 {
     if (command.trimmed().isEmpty())
         return QStringLiteral("an empty command cannot be sent.");
-    for (const QChar c : command) {
-        if (c == QLatin1Char('\r'))
+    for (const char c : command) {
+        const auto byte = uchar(c);
+        if (byte == '\r')
             return QStringLiteral("\"%1\" holds a carriage return; the frame adds the one "
                                   "that ends the command.")
                 .arg(visible(command));
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
-            return QStringLiteral("\"%1\" holds a character that is not printable ASCII "
+        if (byte < 0x20 || byte > 0x7E)
+            return QStringLiteral("\"%1\" holds the byte 0x%2, which is not printable ASCII "
                                   "(0x20 to 0x7E); it is not sent.")
-                .arg(visible(command));
+                .arg(visible(command), hex(byte));
     }
     return QString();
+}
+
+// The positional words as the bytes on the command line. Qt decodes the
+// arguments as UTF-8 and turns a byte that is no part of a character into
+// U+FFFD, which would hide the byte that a refusal names. Each word is
+// matched to the next argument that decodes to it.
+QList<QByteArray> typedBytes(int argc, char **argv, const QStringList &words)
+{
+    QList<QByteArray> typed;
+    int next = 1;
+    for (const QString &word : words) {
+        QByteArray bytes = word.toLocal8Bit();
+        for (int i = next; i < argc; ++i) {
+            if (QString::fromLocal8Bit(argv[i]) == word) {
+                bytes = argv[i];
+                next = i + 1;
+                break;
+            }
+        }
+        typed.append(bytes);
+    }
+    return typed;
 }
 
 std::optional<QString> addressPrefix(const QString &name)
@@ -248,7 +277,8 @@ int main(int argc, char *argv[])
     if (action == QLatin1String("send")) {
         if (args.isEmpty())
             return usageError(QStringLiteral("send needs at least one command."));
-        for (const QString &command : args) {
+        for (const QByteArray &command :
+             typedBytes(argc, argv, parser.positionalArguments()).mid(1)) {
             const QString why = refusal(command);
             if (!why.isEmpty())
                 return usageError(why);
@@ -326,9 +356,10 @@ int main(int argc, char *argv[])
                                                                  QStringLiteral("DATAC")));
         if (port < 1 || port > 15) {
             err() << "orvactl: "
-                  << PortReason::detail(MSComm::OpenFailure::BadPortNumber, port, QString(),
-                                        QString(), QString())
-                  << "\norvactl: no usable port is stored; give --port N or --device PATH.\n";
+                  << (port ? QStringLiteral("the stored port %1 is not from 1 to 15").arg(port)
+                           : QStringLiteral("no port is stored"))
+                  << "; choose one with COM in the orva window, or give --port N or "
+                     "--device PATH.\n";
             return PortFailed;
         }
         comm.setCommPort(port);

@@ -40,7 +40,7 @@ QString detail(MSComm::OpenFailure failure, int port, const QString &device,
                       "owns the device, usually \"dialout\"; log in again after joining it.")
                 .arg(where);
         return tr("%1: permission denied. Your user must be a member of the group \"%2\" "
-                  "that owns the device (usually \"dialout\"); log in again after joining it.")
+                  "that owns the device; log in again after joining it.")
             .arg(where, group);
 #endif
     case MSComm::OpenFailure::InUse:

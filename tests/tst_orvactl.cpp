@@ -1,5 +1,4 @@
 #include "mscomm.h"
-#include "portreason.h"
 #include "projector.h"
 #include "ptyline.h"
 #include "testenv.h"
@@ -14,6 +13,8 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,7 +35,9 @@ private slots:
 
 namespace {
 
-enum class Peer { Sim, Silent, Trickle, HangUp, Flood, Locked };
+// Denied: the line belongs to root and the group dialout, and this user is in
+// neither.
+enum class Peer { Sim, Silent, Trickle, HangUp, Flood, Locked, Denied };
 
 struct Run {
     int exitCode = -1;
@@ -63,8 +66,25 @@ Run run(PtyLine &line, const QStringList &args, Peer peer)
         if (!holder.setPortOpen(true))
             return r;
     }
+    // QProcess passes arguments as UTF-8; a character from U+DC80 to U+DCFF
+    // stands for the lone byte 0x80 to 0xFF that a terminal which is not
+    // UTF-8 passes, made by the shell's printf (such rows hold no ' or %).
+    QString script = QStringLiteral("exec \"$0\"");
+    bool bytes = false;
+    for (const QString &arg : args) {
+        QString octal;
+        for (const QChar c : arg) {
+            const bool byte = c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF;
+            octal += byte ? QString("\\%1").arg(c.unicode() - 0xDC00, 3, 8, QChar('0')) : c;
+            bytes = bytes || byte;
+        }
+        script += " \"$(printf '" + octal + "')\"";
+    }
     QProcess p;
-    p.start(QStringLiteral(ORVACTL), args);
+    if (bytes)
+        p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral(ORVACTL)});
+    else
+        p.start(QStringLiteral(ORVACTL), args);
     if (!p.waitForStarted())
         return r;
     // Generous: only a hang ends here.
@@ -150,6 +170,9 @@ void TstOrvactl::runs_data()
     row("an unknown word is sent; the projector decides")
         << none << dev + QStringList{"send", "XYZ 1"} << sim << 0 << QByteArray("XYZ 1\r")
         << QStringList{"X Y Z _ 1"} << 0;
+    row("the first of two gets no answer: exit 1 though the last is answered")
+        << none << dev + QStringList{"--timeout", "1000", "send", "A002CR0", "CR0"} << sim << 1
+        << QByteArray("A002CR0\rCR0\r") << QStringList{"RxD: X X X X", "Stand by"} << 0;
     row("a flood without CR ends at the time-out")
         << none << dev + QStringList{"--timeout", "300", "send", "CR0"} << int(Peer::Flood) << 1
         << QByteArray("CR0\r") << QStringList{} << 0;
@@ -176,7 +199,9 @@ void TstOrvactl::runs_data()
         {"empty command", {"send", "C00", ""}, "empty"},
         {"carriage return inside", {"send", "C00\rC01"}, "carriage return"},
         {"line feed inside", {"send", "C0\n0"}, "printable"},
-        {"byte above 0x7E", {"send", QString::fromLatin1("C0\xe9")}, "printable"},
+        {"byte above 0x7E",
+         {"send", QString("C0") + QChar(0xDCE9)},
+         "\"C0\\xE9\" holds the byte 0xE9, which is not printable ASCII"},
         {"address outside the list", {"--address", "005", "send", "C00"}, "--address"},
         {"baud 4800", {"--baud", "4800", "send", "C00"}, "--baud"},
         {"port 16", {"--port", "16", "send", "C00"}, "--port"},
@@ -191,19 +216,25 @@ void TstOrvactl::runs_data()
         row(u.name) << com7 << u.args << sim << 2 << QByteArray() << QStringList{u.message} << 0;
 
     const QString absent = QStringLiteral("/nonexistent/ttyX");
-    row("locked port")
-        << none << dev + QStringList{"send", "C00"} << int(Peer::Locked) << 3 << QByteArray()
-        << QStringList{PortReason::detail(MSComm::OpenFailure::InUse, 0, "LINE", {}, {})} << 0;
-    row("absent device")
-        << none << QStringList{"--device", absent, "send", "C00"} << sim << 3 << QByteArray()
-        << QStringList{PortReason::detail(MSComm::OpenFailure::NoDevice, 0, absent, {}, {})} << 0;
+    row("locked port") << none << dev + QStringList{"send", "C00"} << int(Peer::Locked) << 3
+                       << QByteArray() << QStringList{"LINE is in use by another program."} << 0;
+    row("absent device") << none << QStringList{"--device", absent, "send", "C00"} << sim << 3
+                         << QByteArray() << QStringList{absent + ": the device does not exist."}
+                         << 0;
+    row("a device of the group dialout, and the user is not in it")
+        << none << dev + QStringList{"send", "C00"} << int(Peer::Denied) << 3 << QByteArray()
+        << QStringList{"LINE: permission denied. Your user must be a member of the group "
+                       "\"dialout\" that owns the device; log in again after joining it."}
+        << 0;
     row("mapped port without its device")
         << QStringList{"Ports/COM9=" + absent} << QStringList{"--port", "9", "send", "C00"} << sim
         << 3 << QByteArray()
         << QStringList{"COM9 (" + absent + "): the device does not exist."} << 0;
     row("no stored port")
         << none << QStringList{"send", "C00"} << sim << 3 << QByteArray()
-        << QStringList{"0 is not a port number from 1 to 15.", "--port"} << 0;
+        << QStringList{"orvactl: no port is stored; choose one with COM in the orva window, "
+                       "or give --port N or --device PATH.\n"}
+        << 0;
     row("the line hangs up")
         << none << dev + QStringList{"send", "CR0", "CR1"} << int(Peer::HangUp) << 3
         << QByteArray("CR0\r") << QStringList{"lost"} << 0;
@@ -221,7 +252,24 @@ void TstOrvactl::runs()
 
     PtyLine line;
     QVERIFY(line.isValid());
-    const auto withLine = [&](QString s) { return s.replace("LINE", line.slavePath()); };
+    // Root opens any device: a denied line is tried as nobody, on the line of
+    // the process that gave it away.
+    const char *const handedOver = "ORVA_TEST_DENIED_LINE";
+    const QString path = qEnvironmentVariable(handedOver, line.slavePath());
+    if (peer == int(Peer::Denied) && !qEnvironmentVariableIsSet(handedOver)) {
+        const group *dialout = ::getgrnam("dialout");
+        QVERIFY(dialout);
+        const QByteArray name = QFile::encodeName(path);
+        if (::chown(name, 0, dialout->gr_gid) != 0 || ::chmod(name, 0660) != 0)
+            QSKIP("only root can give the line to root and the group dialout");
+        QString output;
+        const int code = TestEnv::runUnprivileged(&output, {{handedOver, path}});
+        if (code < 0)
+            QSKIP("root cannot run this case as another user here");
+        QVERIFY2(code == 0, qPrintable(output));
+        return;
+    }
+    const auto withLine = [&](QString s) { return s.replace("LINE", path); };
     QList<std::pair<QString, QString>> keys;
     for (const QString &entry : stored)
         keys.append({entry.section('=', 0, 0), withLine(entry.section('=', 1))});

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packs the build tree into a Debian package with CPack and checks it:
-#   - lintian finds no error;
+#   - lintian, run as an unprivileged user, finds no error and no tag that the
+#     README does not accept (scripts/lintian);
 #   - it declares the Qt libraries, the window system plugin and the font
 #     among its dependencies;
 #   - unpacked into a temporary root (dpkg -x), its orva answers --version
@@ -21,9 +22,14 @@ pass() { echo "ok: $*"; }
 deb="$(ls "$work"/out/orva_*.deb)"
 pass "packed $(basename "$deb")"
 
-report="$(lintian --fail-on error "$deb" 2>&1)" || { echo "$report"; fail "lintian reports errors"; }
-grep -v 'with root privileges' <<<"$report" || true
-pass "lintian: no error"
+# A build tree configured without Debian's hardening flags (by hand rather
+# than by scripts/build) gets lintian's hardening tags; they are let through
+# there, and said so.
+hardened=--unhardened
+grep -q '^CMAKE_EXE_LINKER_FLAGS:STRING=.*-z,now' "$build/CMakeCache.txt" && hardened=
+[ -z "$hardened" ] || echo "note: this build tree lacks Debian's hardening flags; its hardening is not checked"
+"$(dirname "$0")/../../scripts/lintian" $hardened "$deb" || fail "lintian (see above)"
+pass "lintian: no error, and no tag that README.md does not accept"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 for want in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins \
