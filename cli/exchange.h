@@ -13,7 +13,9 @@ struct Exchange {
     QString sentText;     // readable forms
     QString receivedText; // the no-answer mark when nothing came
     QString status;       // decoded words, empty when no decoder applies
-    bool timedOut = false; // the reply was not complete within the time-out
+    // No reply: none was complete within the time-out, or the line was lost
+    // during the exchange.
+    bool timedOut = false;
 };
 
 // Sends commands over an open port one after the other, each framed with the
