@@ -21,7 +21,8 @@ struct Exchange {
 // Sends commands over an open port one after the other, each framed with the
 // address prefix, and waits for each reply: an ACK alone, or text up to a
 // carriage return. A reply that is not complete when the time-out runs out
-// counts as no answer.
+// counts as no answer, and so does one on a line that is lost before the
+// exchange ends (on a network line, a moment after the reply is complete).
 class Line : public QObject
 {
     Q_OBJECT
