@@ -74,8 +74,8 @@ private:
     QByteArray m_rawHead;
     bool m_rawChecked = false;
     NetLine::Line m_line;
-    // COM-PORT-CONTROL: the server agreed to the option / refused it, and
-    // the values it reported back for each setting (0 = no answer yet).
+    // COM-PORT-CONTROL: the server agreed to the option / refused it, the
+    // values it reported back for each setting, and which of them came.
     bool m_comPortOn = false;
     bool m_comPortRefused = false;
     bool m_heardTelnet = false;

@@ -84,7 +84,6 @@ public:
     QByteArray receive(quint8 verb, quint8 option);
 
     State here(quint8 option) const { return m_here[option]; }
-    State there(quint8 option) const { return m_there[option]; }
 
 private:
     bool m_mayHere[256] = {};
