@@ -13,13 +13,16 @@ struct Exchange {
     QString sentText;     // readable forms
     QString receivedText; // the no-answer mark when nothing came
     QString status;       // decoded words, empty when no decoder applies
-    bool timedOut = false; // the reply was not complete within the time-out
+    // No reply: none was complete within the time-out, or the line was lost
+    // during the exchange.
+    bool timedOut = false;
 };
 
 // Sends commands over an open port one after the other, each framed with the
 // address prefix, and waits for each reply: an ACK alone, or text up to a
 // carriage return. A reply that is not complete when the time-out runs out
-// counts as no answer.
+// counts as no answer, and so does one on a line that is lost before the
+// exchange ends (on a network line, a moment after the reply is complete).
 class Line : public QObject
 {
     Q_OBJECT

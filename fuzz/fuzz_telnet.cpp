@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes, cut into arbitrary pieces, to the Telnet stream
 // reader and checks what it gives back: never more data than bytes came in,
-// every command a known verb, subnegotiations bounded.
+// every command a known verb, subnegotiations bounded, and at most one
+// option answer per option command, none to a command that changes nothing.
 
 #include "telnet.h"
 
@@ -23,10 +24,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!known || c.payload.size() > TelnetStream::maxSubnegotiation)
             std::abort();
     };
+    TelnetOptions options({TelnetStream::optBinary, TelnetStream::optComPort},
+                          {TelnetStream::optBinary});
+    auto checkAndAnswer = [&](const TelnetStream::Command &c) {
+        check(c);
+        if (c.verb == TelnetStream::SB)
+            return;
+        // The same command at once again finds its state in effect: no
+        // answer, unless it is refused once more.
+        const QByteArray first = options.receive(c.verb, c.option);
+        const QByteArray again = options.receive(c.verb, c.option);
+        const bool refusedAgain =
+            again == first && again.size() == 3
+            && (quint8(again[1]) == TelnetStream::WONT || quint8(again[1]) == TelnetStream::DONT);
+        if (first.size() > 3 || (!again.isEmpty() && !refusedAgain))
+            std::abort();
+    };
     for (size_t at = 1; at < size; at += step) {
         const size_t n = at + step <= size ? step : size - at;
         const QByteArray chunk(reinterpret_cast<const char *>(data + at), qsizetype(n));
-        dataOut += size_t(stream.feed(chunk, check).size());
+        dataOut += size_t(stream.feed(chunk, checkAndAnswer).size());
     }
     if (dataOut > size)
         std::abort();

@@ -340,6 +340,7 @@ bool MSComm::openNetwork(const QString &device, const LineSettings &line)
     }
     if (m_net.open(endpoint, netLine(line), networkOpenMs)) {
         m_commEvent = 0;
+        emit opened();
         return true;
     }
     const QString text = QStringLiteral("%1: %2.").arg(device, m_net.failureText());

@@ -64,6 +64,8 @@ public:
     // openFailure()/openFailureText() tell why. Closing always succeeds.
     bool setPortOpen(bool open);
     bool portOpen() const;
+    // True while the open port is a network line.
+    bool overNetwork() const { return m_net.isOpen(); }
 
     // Writes each character as one byte. Returns false (and writes nothing)
     // when the port is closed or the write is refused.

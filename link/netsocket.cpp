@@ -6,19 +6,64 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 namespace {
 
-// Options this side takes on (WILL) and asks of the server (DO).
-bool localSupported(quint8 option)
+// Bounds on what a server may make this side do. A server that keeps to the
+// protocol sends a handful of option commands when the line opens; one that
+// sends more than this many in a second is broken or hostile. Answers that a
+// server does not take from the socket are not kept beyond the second bound.
+constexpr int kMaxOptionCommandsPerSecond = 100;
+constexpr qint64 kMaxPendingBytes = 64 * 1024;
+
+// Options this side takes on when asked (WILL), and those it lets the
+// server take on (DO). Not echo: the line's bytes must not come back as if
+// the projector sent them.
+TelnetOptions freshOptions()
 {
-    return option == TelnetStream::optBinary || option == TelnetStream::optSuppressGoAhead
-           || option == TelnetStream::optComPort;
+    using T = TelnetStream;
+    return TelnetOptions({T::optBinary, T::optSuppressGoAhead, T::optComPort},
+                         {T::optBinary, T::optSuppressGoAhead});
 }
 
-bool remoteSupported(quint8 option)
+// Which COM-PORT-CONTROL answers came (bits 1 << setBaudRate ...).
+constexpr quint8 kAllAnswered = (1 << TelnetStream::setBaudRate) | (1 << TelnetStream::setDataSize)
+                                | (1 << TelnetStream::setParity) | (1 << TelnetStream::setStopSize);
+
+// Line settings as a user reads them: "9600 baud, 8 data bits, no parity,
+// 1 stop bit".
+QString inWords(quint32 baud, quint8 dataSize, quint8 parity, quint8 stopSize)
 {
-    // Not echo: the line's bytes must not come back as if the projector sent them.
-    return option == TelnetStream::optBinary || option == TelnetStream::optSuppressGoAhead;
+    static const char *const parities[] = {"no parity", "odd parity", "even parity", "mark parity",
+                                           "space parity"};
+    const QString parityText = parity >= 1 && parity <= 5
+                                   ? NetSocketLine::tr(parities[parity - 1])
+                                   : NetSocketLine::tr("parity code %1").arg(parity);
+    const QString stopText = stopSize == 1   ? NetSocketLine::tr("1 stop bit")
+                             : stopSize == 2 ? NetSocketLine::tr("2 stop bits")
+                             : stopSize == 3 ? NetSocketLine::tr("1.5 stop bits")
+                                             : NetSocketLine::tr("stop size code %1").arg(stopSize);
+    return NetSocketLine::tr("%1 baud, %2 data bits, %3, %4")
+        .arg(baud)
+        .arg(dataSize)
+        .arg(parityText, stopText);
+}
+
+// True when the server has closed its side and nothing more is to come:
+// what it sent just before the close must not pass for a reply.
+bool peerClosed(const QTcpSocket *socket)
+{
+#ifdef Q_OS_UNIX
+    const qintptr fd = socket->socketDescriptor();
+    char byte = 0;
+    return fd >= 0 && ::recv(int(fd), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+#else
+    Q_UNUSED(socket);
+    return false;
+#endif
 }
 
 QByteArray request(quint8 code, quint8 value)
@@ -82,12 +127,17 @@ bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const NetLine::Line 
     m_telnet = endpoint.telnet;
     m_line = line;
     m_stream = TelnetStream();
+    m_options = freshOptions();
     m_received.clear();
+    m_rawHead.clear();
+    m_rawChecked = false;
     m_comPortOn = m_comPortRefused = m_heardTelnet = false;
+    m_answered = 0;
     m_ackBaud = 0;
     m_ackDataSize = m_ackParity = m_ackStopSize = 0;
-    std::fill(std::begin(m_localOn), std::end(m_localOn), false);
-    std::fill(std::begin(m_remoteOn), std::end(m_remoteOn), false);
+    m_rateClock.invalidate();
+    m_optionCommands = 0;
+    m_dropReason.clear();
 
     auto *socket = new QTcpSocket(this);
     m_socket = socket;
@@ -99,14 +149,13 @@ bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const NetLine::Line 
 
     const QDeadlineTimer deadline(timeoutMs);
     socket->connectToHost(endpoint.host, endpoint.port);
-    bool ok = waitFor([socket]() { return socket->state() == QAbstractSocket::ConnectedState; },
-                      deadline);
+    bool ok =
+        waitFor([socket]() { return socket->state() == QAbstractSocket::ConnectedState; }, deadline)
+        && m_failure == Failure::None;
     if (ok && m_telnet) {
         using T = TelnetStream;
-        m_localOn[T::optComPort] = m_localOn[T::optBinary] = true;
-        m_remoteOn[T::optBinary] = m_remoteOn[T::optSuppressGoAhead] = true;
-        socket->write(T::option(T::WILL, T::optComPort) + T::option(T::WILL, T::optBinary)
-                      + T::option(T::DO, T::optBinary) + T::option(T::DO, T::optSuppressGoAhead));
+        send(m_options.ask(T::WILL, T::optComPort) + m_options.ask(T::WILL, T::optBinary)
+             + m_options.ask(T::DO, T::optBinary) + m_options.ask(T::DO, T::optSuppressGoAhead));
         ok = waitFor([this]() { return m_comPortOn || m_comPortRefused; }, deadline);
         // A server that speaks Telnet but lets the time pass without taking
         // the option refuses it as surely as one that says so.
@@ -116,22 +165,12 @@ bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const NetLine::Line 
                           "COM-PORT-CONTROL)"));
             ok = false;
         }
-        if (ok) {
-            ok = waitFor([this]() { return m_ackBaud && m_ackDataSize && m_ackParity && m_ackStopSize; },
-                         deadline);
-        }
-        if ((ok && !lineAcknowledged()) || (!ok && m_comPortOn && m_failure == Failure::None)) {
-            setFailure(Failure::SettingsRefused,
-                       tr("the server refused the line settings (asked for %1 baud, %2 data "
-                          "bits, parity code %3, stop code %4; it set %5, %6, %7, %8)")
-                           .arg(m_line.baud)
-                           .arg(m_line.dataSize)
-                           .arg(m_line.parity)
-                           .arg(m_line.stopSize)
-                           .arg(m_ackBaud)
-                           .arg(m_ackDataSize)
-                           .arg(m_ackParity)
-                           .arg(m_ackStopSize));
+        // Each setting is answered with the value the server set; one that
+        // is not answered in time is no answer, not a refusal.
+        if (ok)
+            ok = waitFor([this]() { return m_answered == kAllAnswered; }, deadline);
+        if (ok && !lineRefusal().isEmpty()) {
+            setFailure(Failure::SettingsRefused, lineRefusal());
             ok = false;
         }
     }
@@ -144,11 +183,13 @@ bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const NetLine::Line 
         return false;
     }
     m_state = State::Open;
-    // Data that came with the set-up is announced once the caller holds an
-    // open port.
-    if (!m_received.isEmpty()) {
+    // What came with the set-up is taken, and announced, once the caller
+    // holds an open port.
+    if (!m_received.isEmpty() || !m_rawHead.isEmpty()) {
         QTimer::singleShot(0, this, [this]() {
-            if (isOpen() && !m_received.isEmpty())
+            if (isOpen() && !m_rawChecked && !m_rawHead.isEmpty())
+                take(QByteArray());
+            else if (isOpen() && !m_received.isEmpty())
                 m_hooks.readyRead();
         });
     }
@@ -194,28 +235,64 @@ void NetSocketLine::setLine(const NetLine::Line &line)
 void NetSocketLine::sendLine()
 {
     using T = TelnetStream;
+    m_answered = 0;
     m_ackBaud = 0;
     m_ackDataSize = m_ackParity = m_ackStopSize = 0;
-    const QByteArray out =
-        T::subnegotiation(T::optComPort, char(T::setBaudRate) + bigEndian(m_line.baud))
-        + T::subnegotiation(T::optComPort, request(T::setDataSize, m_line.dataSize))
-        + T::subnegotiation(T::optComPort, request(T::setParity, m_line.parity))
-        + T::subnegotiation(T::optComPort, request(T::setStopSize, m_line.stopSize));
-    m_socket->write(out);
+    send(T::subnegotiation(T::optComPort, char(T::setBaudRate) + bigEndian(m_line.baud))
+         + T::subnegotiation(T::optComPort, request(T::setDataSize, m_line.dataSize))
+         + T::subnegotiation(T::optComPort, request(T::setParity, m_line.parity))
+         + T::subnegotiation(T::optComPort, request(T::setStopSize, m_line.stopSize)));
 }
 
-bool NetSocketLine::lineAcknowledged() const
+QString NetSocketLine::lineRefusal() const
 {
-    return m_ackBaud == m_line.baud && m_ackDataSize == m_line.dataSize
-           && m_ackParity == m_line.parity && m_ackStopSize == m_line.stopSize;
+    if (m_ackBaud == m_line.baud && m_ackDataSize == m_line.dataSize && m_ackParity == m_line.parity
+        && m_ackStopSize == m_line.stopSize)
+        return {};
+    return tr("the server refused the line settings: asked for %1; it set %2")
+        .arg(inWords(m_line.baud, m_line.dataSize, m_line.parity, m_line.stopSize),
+             inWords(m_ackBaud, m_ackDataSize, m_ackParity, m_ackStopSize));
+}
+
+bool NetSocketLine::send(const QByteArray &bytes)
+{
+    if (!m_socket || !m_dropReason.isEmpty())
+        return false;
+    if (bytes.isEmpty())
+        return true;
+    const qint64 pending = m_socket->bytesToWrite();
+    if (pending > 0 && pending + bytes.size() > kMaxPendingBytes) {
+        m_dropReason = tr("the server takes no data (%1 bytes wait to be sent to it)").arg(pending);
+        // Dropped once the caller is done, as a line that fails by itself.
+        QTimer::singleShot(0, this, [this]() {
+            if (!m_dropReason.isEmpty())
+                giveUp(m_dropReason);
+        });
+        return false;
+    }
+    return m_socket->write(bytes) == bytes.size();
+}
+
+void NetSocketLine::giveUp(const QString &reason, Failure failure)
+{
+    if (m_state == State::Opening) {
+        if (m_failure == Failure::None)
+            setFailure(failure, reason);
+        emit progress();
+        return;
+    }
+    if (m_state != State::Open)
+        return;
+    dropSocket();
+    m_state = State::Closed;
+    m_hooks.lost(reason);
 }
 
 bool NetSocketLine::write(const QByteArray &data)
 {
     if (!isOpen())
         return false;
-    const QByteArray out = m_telnet ? TelnetStream::escape(data) : data;
-    return m_socket->write(out) == out.size();
+    return send(m_telnet ? TelnetStream::escape(data) : data);
 }
 
 QByteArray NetSocketLine::readAll()
@@ -230,83 +307,99 @@ void NetSocketLine::handleReadable()
     if (!m_socket)
         return;
     const QByteArray bytes = m_socket->readAll();
-    const QByteArray data =
-        m_telnet ? m_stream.feed(bytes, [this](const TelnetStream::Command &c) { handleCommand(c); })
-                 : bytes;
-    if (data.isEmpty() && m_state == State::Open)
-        return;
-    m_received += data;
-    if (m_state == State::Open)
-        m_hooks.readyRead();
+    // A raw line is opened once connected; what its server says is judged
+    // when the caller holds it.
+    if (!m_telnet && m_state == State::Opening)
+        m_rawHead += bytes;
     else
-        emit progress();
+        take(bytes);
+}
+
+void NetSocketLine::take(const QByteArray &bytes)
+{
+    const bool closed = m_socket && peerClosed(m_socket);
+    QByteArray data;
+    if (m_telnet) {
+        data = m_stream.feed(bytes, [this](const TelnetStream::Command &c) { handleCommand(c); });
+    } else if (m_rawChecked) {
+        data = bytes;
+    } else {
+        // A raw line whose first bytes are option negotiation reached a
+        // Telnet server: its bytes are not the projector's.
+        m_rawHead += bytes;
+        const quint8 first = m_rawHead.isEmpty() ? 0 : quint8(m_rawHead.at(0));
+        const quint8 second = m_rawHead.size() > 1 ? quint8(m_rawHead.at(1)) : 0;
+        if (first == TelnetStream::IAC && second >= TelnetStream::WILL
+            && second <= TelnetStream::DONT) {
+            m_dropReason = tr("this endpoint speaks Telnet: use rfc2217://");
+        } else if (!m_rawHead.isEmpty() && (first != TelnetStream::IAC || m_rawHead.size() > 1)) {
+            m_rawChecked = true;
+            data.swap(m_rawHead);
+        }
+    }
+    if (!m_dropReason.isEmpty()) {
+        giveUp(m_dropReason);
+        return;
+    }
+    if (!data.isEmpty() || m_state == State::Opening) {
+        m_received += data;
+        if (m_state == State::Open)
+            m_hooks.readyRead();
+        else
+            emit progress();
+    }
+    // A close that came with the data ends the line now, before anything
+    // takes that data for a complete reply.
+    if (closed && m_socket)
+        giveUp(tr("the server closed the connection"), Failure::Closed);
 }
 
 void NetSocketLine::handleCommand(const TelnetStream::Command &command)
 {
     using T = TelnetStream;
-    if (!m_socket)
+    if (!m_socket || !m_dropReason.isEmpty())
         return;
     m_heardTelnet = true;
-    const quint8 option = command.option;
-    switch (command.verb) {
-    case T::DO:
-        if (!localSupported(option)) {
-            m_socket->write(T::option(T::WONT, option));
-        } else if (!m_localOn[option]) {
-            m_localOn[option] = true;
-            m_socket->write(T::option(T::WILL, option));
+    if (command.verb == T::SB) {
+        const QByteArray &p = command.payload;
+        if (command.option != T::optComPort || p.isEmpty())
+            return;
+        const int code = quint8(p[0]) - T::serverReply;
+        if (code == T::setBaudRate && p.size() >= 5) {
+            m_ackBaud = (quint32(quint8(p[1])) << 24) | (quint32(quint8(p[2])) << 16)
+                        | (quint32(quint8(p[3])) << 8) | quint32(quint8(p[4]));
+        } else if (p.size() >= 2 && code == T::setDataSize) {
+            m_ackDataSize = quint8(p[1]);
+        } else if (p.size() >= 2 && code == T::setParity) {
+            m_ackParity = quint8(p[1]);
+        } else if (p.size() >= 2 && code == T::setStopSize) {
+            m_ackStopSize = quint8(p[1]);
+        } else {
+            return;
         }
-        if (option == T::optComPort && localSupported(option) && !m_comPortOn) {
-            m_comPortOn = true;
-            sendLine();
-        }
-        break;
-    case T::DONT:
-        if (m_localOn[option]) {
-            m_localOn[option] = false;
-            m_socket->write(T::option(T::WONT, option));
-        }
-        if (option == T::optComPort) {
-            m_comPortOn = false;
-            m_comPortRefused = true;
-        }
-        break;
-    case T::WILL:
-        if (!remoteSupported(option)) {
-            m_socket->write(T::option(T::DONT, option));
-        } else if (!m_remoteOn[option]) {
-            m_remoteOn[option] = true;
-            m_socket->write(T::option(T::DO, option));
-        }
-        break;
-    case T::WONT:
-        if (m_remoteOn[option]) {
-            m_remoteOn[option] = false;
-            m_socket->write(T::option(T::DONT, option));
-        }
-        break;
-    case T::SB:
-        if (option != T::optComPort || command.payload.isEmpty())
-            break;
-        {
-            const QByteArray &p = command.payload;
-            const quint8 code = quint8(p[0]);
-            if (code == T::serverReply + T::setBaudRate && p.size() >= 5) {
-                m_ackBaud = (quint32(quint8(p[1])) << 24) | (quint32(quint8(p[2])) << 16)
-                            | (quint32(quint8(p[3])) << 8) | quint32(quint8(p[4]));
-            } else if (p.size() >= 2) {
-                if (code == T::serverReply + T::setDataSize)
-                    m_ackDataSize = quint8(p[1]);
-                else if (code == T::serverReply + T::setParity)
-                    m_ackParity = quint8(p[1]);
-                else if (code == T::serverReply + T::setStopSize)
-                    m_ackStopSize = quint8(p[1]);
-            }
-        }
-        break;
-    default:
-        break;
+        m_answered |= quint8(1 << code);
+        return;
+    }
+    // Option commands may each cost an answer: a server that sends them
+    // without end is dropped.
+    if (!m_rateClock.isValid() || m_rateClock.elapsed() >= 1000) {
+        m_rateClock.start();
+        m_optionCommands = 0;
+    }
+    if (++m_optionCommands > kMaxOptionCommandsPerSecond) {
+        m_dropReason = tr("the server sent more than %1 Telnet option commands in a second")
+                           .arg(kMaxOptionCommandsPerSecond);
+        return;
+    }
+    const TelnetOptions::State comPortBefore = m_options.here(T::optComPort);
+    send(m_options.receive(command.verb, command.option));
+    const TelnetOptions::State comPort = m_options.here(T::optComPort);
+    if (comPort == TelnetOptions::State::On && comPortBefore != comPort) {
+        m_comPortOn = true;
+        sendLine();
+    } else if (comPort == TelnetOptions::State::Off && comPortBefore != comPort) {
+        m_comPortOn = false;
+        m_comPortRefused = true;
     }
 }
 
@@ -339,14 +432,11 @@ void NetSocketLine::handleSocketError()
         emit progress();
         return;
     }
-    if (m_state != State::Open)
-        return;
-    const QString reason = m_socket->error() == QAbstractSocket::UnknownSocketError
-                               ? tr("the server closed the connection")
-                               : m_socket->errorString();
-    dropSocket();
-    m_state = State::Closed;
-    m_hooks.lost(reason);
+    const QAbstractSocket::SocketError error = m_socket->error();
+    giveUp(error == QAbstractSocket::UnknownSocketError
+                   || error == QAbstractSocket::RemoteHostClosedError
+               ? tr("the server closed the connection")
+               : m_socket->errorString());
 }
 
 extern "C" Q_DECL_EXPORT NetLineBackend *orva_netline_create(const NetLineBackend::Hooks &hooks)

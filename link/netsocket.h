@@ -4,6 +4,7 @@
 #include "telnet.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -45,10 +46,17 @@ private:
     enum class State { Closed, Opening, Open };
 
     void handleReadable();
+    // Received |bytes| on a line that is open (or, on Telnet, opening).
+    void take(const QByteArray &bytes);
     void handleCommand(const TelnetStream::Command &command);
     void handleSocketError();
+    // Writes |bytes| unless too much waits to be sent already; then the
+    // server is to be dropped (m_dropReason) and nothing is written.
+    bool send(const QByteArray &bytes);
+    // Ends an open line as lost, or an opening one as failed, for |reason|.
+    void giveUp(const QString &reason, Failure failure = Failure::Other);
     void sendLine();
-    bool lineAcknowledged() const;
+    QString lineRefusal() const;
     // Runs the event loop until |done| holds or |deadline| passes.
     bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
     void setFailure(Failure failure, const QString &text);
@@ -59,19 +67,28 @@ private:
     QPointer<QTcpSocket> m_socket;
     bool m_telnet = false;
     TelnetStream m_stream;
+    TelnetOptions m_options{{}, {}};
     QByteArray m_received;
+    // Raw line: the first bytes, held until it is clear that they are not
+    // a Telnet server's negotiation.
+    QByteArray m_rawHead;
+    bool m_rawChecked = false;
     NetLine::Line m_line;
-    // COM-PORT-CONTROL: the server agreed to the option / refused it, and
-    // the values it reported back for each setting (0 = no answer yet).
+    // COM-PORT-CONTROL: the server agreed to the option / refused it, the
+    // values it reported back for each setting, and which of them came.
     bool m_comPortOn = false;
     bool m_comPortRefused = false;
     bool m_heardTelnet = false;
+    quint8 m_answered = 0; // bits 1 << setBaudRate ...
     quint32 m_ackBaud = 0;
     quint8 m_ackDataSize = 0;
     quint8 m_ackParity = 0;
     quint8 m_ackStopSize = 0;
-    bool m_localOn[256] = {};
-    bool m_remoteOn[256] = {};
+    // Option commands received in the current second.
+    QElapsedTimer m_rateClock;
+    int m_optionCommands = 0;
+    // Why the server is to be dropped; empty while it keeps to the bounds.
+    QString m_dropReason;
     Failure m_failure = Failure::None;
     QString m_failureText;
 };

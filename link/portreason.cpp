@@ -51,8 +51,15 @@ QString detail(MSComm::OpenFailure failure, int port, const QString &device,
         return tr("%1: connection refused.").arg(where);
     case MSComm::OpenFailure::NoAnswer:
         return tr("%1: no answer within %2 seconds.").arg(where).arg(MSComm::networkOpenMs / 1000);
-    case MSComm::OpenFailure::SettingsRefused:
-        return tr("%1: the server refused the line settings.").arg(where);
+    case MSComm::OpenFailure::SettingsRefused: {
+        // The server's refusal says what was asked for and what it set.
+        QString why = otherText;
+        if (why.startsWith(device + QLatin1String(": ")))
+            why.remove(0, device.size() + 2);
+        if (why.isEmpty())
+            return tr("%1: the server refused the line settings.").arg(where);
+        return QStringLiteral("%1: %2").arg(where, why);
+    }
     case MSComm::OpenFailure::None:
     case MSComm::OpenFailure::BadAddress:
     case MSComm::OpenFailure::BadSettings:

@@ -10,8 +10,9 @@ namespace PortReason {
 
 // |port| is the COM number (below 1 when the caller named the device
 // itself), |device| what it stands for, |group| the group that owns the
-// device (permission failures), |otherText| the text for failures without
-// one of their own.
+// device (permission failures), |otherText| the port's own text, used for
+// failures without a text of their own and for a server's refusal of the
+// line settings (which names the settings).
 QString detail(MSComm::OpenFailure failure, int port, const QString &device,
                const QString &group, const QString &otherText);
 

@@ -95,3 +95,51 @@ QByteArray TelnetStream::subnegotiation(quint8 option, const QByteArray &payload
     out.append(char(IAC)).append(char(SE));
     return out;
 }
+
+TelnetOptions::TelnetOptions(std::initializer_list<quint8> here,
+                             std::initializer_list<quint8> there)
+{
+    for (const quint8 option : here)
+        m_mayHere[option] = true;
+    for (const quint8 option : there)
+        m_mayThere[option] = true;
+}
+
+QByteArray TelnetOptions::ask(quint8 verb, quint8 option)
+{
+    State &state = verb == TelnetStream::WILL ? m_here[option] : m_there[option];
+    if (state != State::Off)
+        return {};
+    state = State::Asked;
+    return TelnetStream::option(verb, option);
+}
+
+QByteArray TelnetOptions::receive(quint8 verb, quint8 option)
+{
+    using T = TelnetStream;
+    const bool forHere = verb == T::DO || verb == T::DONT;
+    const bool wantsOn = verb == T::DO || verb == T::WILL;
+    State &state = forHere ? m_here[option] : m_there[option];
+    const bool may = forHere ? m_mayHere[option] : m_mayThere[option];
+    const quint8 yes = forHere ? T::WILL : T::DO;
+    const quint8 no = forHere ? T::WONT : T::DONT;
+    switch (state) {
+    case State::Off:
+        if (!wantsOn)
+            return {};
+        if (!may)
+            return T::option(no, option);
+        state = State::On;
+        return T::option(yes, option);
+    case State::On:
+        if (wantsOn)
+            return {};
+        state = State::Off;
+        return T::option(no, option);
+    case State::Asked:
+        // The answer to our own request: nothing more to say.
+        state = wantsOn ? State::On : State::Off;
+        return {};
+    }
+    return {};
+}

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <functional>
+#include <initializer_list>
 
 // The Telnet byte stream of a network serial line (RFC 854 framing with the
 // COM-PORT-CONTROL option of RFC 2217): received bytes are split into the
@@ -59,4 +60,34 @@ private:
     State m_state = State::Data;
     quint8 m_verb = 0;
     Command m_sub;
+};
+
+// Option negotiation by the Q method of RFC 1143. Each option is off, on, or
+// asked for and not yet answered, on this side ("here") and on the server's
+// ("there"). Only a real change of state is answered; a request for the state
+// already in effect, or the answer to one of our own requests, gets no
+// answer, so that two parties never answer each other's answers for ever.
+class TelnetOptions
+{
+public:
+    enum class State : quint8 { Off, On, Asked };
+
+    // |here|: the options this side takes on when the server asks (DO);
+    // |there|: those it lets the server take on (WILL). All others are
+    // refused.
+    TelnetOptions(std::initializer_list<quint8> here, std::initializer_list<quint8> there);
+
+    // Asks for |option| to be on here (WILL) or there (DO): the request to
+    // send, empty when it is on or asked for already.
+    QByteArray ask(quint8 verb, quint8 option);
+    // A received DO, DONT, WILL or WONT: the answer to send, often none.
+    QByteArray receive(quint8 verb, quint8 option);
+
+    State here(quint8 option) const { return m_here[option]; }
+
+private:
+    bool m_mayHere[256] = {};
+    bool m_mayThere[256] = {};
+    State m_here[256] = {};
+    State m_there[256] = {};
 };

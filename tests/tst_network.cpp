@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -35,11 +37,13 @@ quint16 freePort()
 }
 
 // ser2net serving |device| on a loopback port. |accepter| is the protocol
-// part of its accepter: "tcp", "telnet(rfc2217),tcp" or "telnet,tcp".
+// part of its accepter: "tcp", "telnet(rfc2217),tcp" or "telnet,tcp";
+// |option| one line of its options.
 class Ser2Net
 {
 public:
-    Ser2Net(const QString &device, const QString &accepter)
+    Ser2Net(const QString &device, const QString &accepter,
+            const QString &option = QStringLiteral("kickolduser: true"))
     {
         m_port = freePort();
         QFile config(m_dir.filePath("ser2net.yaml"));
@@ -51,10 +55,10 @@ public:
                                     "  accepter: %1,127.0.0.1,%2\n"
                                     "  connector: serialdev,%3,38400n81,local\n"
                                     "  options:\n"
-                                    "    kickolduser: true\n")
+                                    "    %4\n")
                          .arg(accepter)
                          .arg(m_port)
-                         .arg(device)
+                         .arg(device, option)
                          .toUtf8());
         config.close();
         const QString program = QStandardPaths::findExecutable(
@@ -136,6 +140,37 @@ private:
     QTimer m_poll;
 };
 
+// A server's answer to the line settings: it takes COM-PORT-CONTROL and
+// reports each setting as it set it.
+QByteArray comPortAnswer(quint32 baud, char data, char parity, char stop)
+{
+    const char speed[] = {char(baud >> 24), char(baud >> 16), char(baud >> 8), char(baud)};
+    return "\xff\xfd\x2c\xff\xfa\x2c\x65" + QByteArray(speed, 4) + "\xff\xf0\xff\xfa\x2c\x66" + data
+           + "\xff\xf0\xff\xfa\x2c\x67" + parity + "\xff\xf0\xff\xfa\x2c\x68" + stop + "\xff\xf0";
+}
+
+// How a network port is lost.
+enum Cause { Restart, Busy, Telnet, Storm, ReadsNothing };
+
+// A Telnet server of the test's own: it sends |answer| to the first bytes
+// that come, and keeps all that comes.
+struct FakeServer : QTcpServer {
+    explicit FakeServer(const QByteArray &answer)
+    {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, [this, answer]() {
+            client = nextPendingConnection();
+            connect(client, &QTcpSocket::readyRead, [this, answer]() {
+                client->write(received.isEmpty() ? answer : QByteArray());
+                received += client->readAll();
+            });
+        });
+    }
+    QString address() const { return "rfc2217://127.0.0.1:" + QString::number(serverPort()); }
+    QPointer<QTcpSocket> client;
+    QByteArray received;
+};
+
 } // namespace
 
 class TstNetwork : public QObject
@@ -154,6 +189,8 @@ private slots:
     void failureReasons_data();
     void failureReasons();
     void simulatorOnTcp();
+    void lostAndBack_data();
+    void lostAndBack();
 };
 
 void TstNetwork::panelThroughServer_data()
@@ -262,17 +299,34 @@ void TstNetwork::dropClosesOnce()
 
 void TstNetwork::failureReasons_data()
 {
-    QTest::addColumn<QString>("accepter"); // "" for no server at all
+    QTest::addColumn<QString>("accepter"); // "" for no server at all, "fake" for the test's
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<int>("failure");
     QTest::addColumn<QString>("detail");
+    QTest::addColumn<QByteArray>("answer"); // the fake server's to the line settings
     QTest::newRow("nothing listens") << "" << "tcp" << int(MSComm::OpenFailure::ConnectionRefused)
-                                     << "connection refused";
+                                     << "connection refused" << QByteArray();
     QTest::newRow("raw server does not answer Telnet")
-        << "tcp" << "rfc2217" << int(MSComm::OpenFailure::NoAnswer) << "no answer within 2 seconds";
+        << "tcp" << "rfc2217" << int(MSComm::OpenFailure::NoAnswer) << "no answer within 2 seconds"
+        << QByteArray();
     QTest::newRow("Telnet server without line settings")
         << "telnet,tcp" << "rfc2217" << int(MSComm::OpenFailure::SettingsRefused)
-        << "refused the line settings";
+        << "refused the line settings" << QByteArray();
+    const QString fake = "fake";
+    QTest::newRow("server takes the option but never answers the settings")
+        << fake << "rfc2217" << int(MSComm::OpenFailure::NoAnswer) << "no answer within 2 seconds"
+        << QByteArray("\xff\xfd\x2c");
+    const int refused = int(MSComm::OpenFailure::SettingsRefused);
+    const QString asked = "the server refused the line settings: asked for 19200 baud, 8 data "
+                          "bits, no parity, 1 stop bit; it set ";
+    QTest::newRow("server keeps another baud") << fake << "rfc2217" << refused
+        << asked + "9600 baud, 8 data bits, no parity, 1 stop bit." << comPortAnswer(9600, 8, 1, 1);
+    QTest::newRow("server keeps another data size") << fake << "rfc2217" << refused
+        << asked + "19200 baud, 7 data bits, no parity, 1 stop bit." << comPortAnswer(19200, 7, 1, 1);
+    QTest::newRow("server keeps another parity") << fake << "rfc2217" << refused
+        << asked + "19200 baud, 8 data bits, even parity, 1 stop bit." << comPortAnswer(19200, 8, 3, 1);
+    QTest::newRow("server keeps another stop size") << fake << "rfc2217" << refused
+        << asked + "19200 baud, 8 data bits, no parity, 2 stop bits." << comPortAnswer(19200, 8, 1, 2);
 }
 
 // Why a network port did not open, as the dialog's detail line says it; the
@@ -283,10 +337,14 @@ void TstNetwork::failureReasons()
     QFETCH(QString, scheme);
     QFETCH(int, failure);
     QFETCH(QString, detail);
+    QFETCH(QByteArray, answer);
     PtyLine line;
     std::unique_ptr<Ser2Net> server;
+    FakeServer fake(answer);
     QString address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(freePort());
-    if (!accepter.isEmpty()) {
+    if (accepter == "fake") {
+        address = fake.address();
+    } else if (!accepter.isEmpty()) {
         server = std::make_unique<Ser2Net>(line.slavePath(), accepter);
         QVERIFY(server->isReady());
         address = server->address(scheme.toLatin1().constData());
@@ -305,7 +363,7 @@ void TstNetwork::failureReasons()
         modal->close();
     });
     dialog->Command1->click();
-    QVERIFY2(info.contains(detail), qPrintable(info));
+    QVERIFY2(info.contains(detail), qPrintable("shown: \"" + info + "\"; expected: " + detail));
     QVERIFY(info.contains("COM7"));
     QCOMPARE(int(form.MSComm1.openFailure()), failure);
     QVERIFY(!form.MSComm1.portOpen());
@@ -331,6 +389,98 @@ void TstNetwork::simulatorOnTcp()
     sim.terminate();
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 0);
+}
+
+void TstNetwork::lostAndBack_data()
+{
+    QTest::addColumn<QString>("accepter"); // ser2net's, before and after the loss
+    QTest::addColumn<int>("cause");
+    QTest::addColumn<QString>("reason");
+    const QString closed = "the server closed the connection";
+    QTest::newRow("raw TCP: ser2net restarted") << "tcp" << int(Restart) << closed;
+    QTest::newRow("RFC 2217: ser2net restarted") << "telnet(rfc2217),tcp" << int(Restart) << closed;
+    // Its "Port already in use" before the close is no reply.
+    QTest::newRow("raw TCP: ser2net's one connection is taken") << "tcp" << int(Busy) << closed;
+    QTest::newRow("a Telnet server opened as raw TCP") << "telnet(rfc2217),tcp" << int(Telnet)
+        << "this endpoint speaks Telnet: use rfc2217://";
+    QTest::newRow("a Telnet option storm") << "telnet(rfc2217),tcp" << int(Storm)
+        << "the server sent more than 100 Telnet option commands in a second";
+    QTest::newRow("a server that reads nothing") << "telnet(rfc2217),tcp" << int(ReadsNothing)
+        << "the server takes no data";
+}
+
+// A network port that was lost shows why on the "COM" button, as orvactl
+// does; once COM, then OK opened it again, the button is as before.
+void TstNetwork::lostAndBack()
+{
+    QFETCH(QString, accepter);
+    QFETCH(int, cause);
+    QFETCH(QString, reason);
+    PtyLine line;
+    SimProjector projector;
+    line.serve(&projector);
+    auto server = std::make_unique<Ser2Net>(line.slavePath(), accepter,
+                                            cause == Busy ? "max-connections: 1" : "kickolduser: true");
+    QVERIFY(server->isReady());
+    const char *scheme = accepter == "tcp" ? "tcp" : "rfc2217";
+    FakeServer fake(comPortAnswer(9600, 8, 1, 1));
+    const QString address =
+        cause >= Storm ? fake.address() : server->address(cause == Telnet ? "tcp" : scheme);
+    QTcpSocket holder; // holds the one connection once the projector answered it
+    QByteArray heard;
+    QTRY_VERIFY(cause != Busy || [&]() {
+        if (holder.state() == QAbstractSocket::UnconnectedState) {
+            holder.connectToHost(QHostAddress::LocalHost, QUrl(address).port());
+            holder.write("CR0\r");
+        }
+        return (heard += holder.readAll()).endsWith('\r');
+    }());
+    if (cause == Busy || cause == Telnet) {
+        QProcess orvactl;
+        orvactl.start(ORVACTL, {"--device", address, "--json", "--timeout", "5000", "send", "CR0"});
+        QTRY_VERIFY_WITH_TIMEOUT(orvactl.state() == QProcess::NotRunning, 30000);
+        const QString text = orvactl.readAllStandardOutput() + orvactl.readAllStandardError();
+        QVERIFY2(orvactl.exitCode() == 3 && text.contains("\"timedOut\":true") // no reply
+                     && text.contains("\norvactl: the line was lost: " + reason + "\n"),
+                 qPrintable(text));
+    }
+
+    TestEnv::seed({{"StartUP/ComPort", "7"}, {"StartUP/BaudRate", "96"}, {"Ports/COM7", address}});
+    ModalGuard guard;
+    Form1 form;
+    form.Form_Load();
+    QVERIFY(form.MSComm1.portOpen() && guard.closed == 0);
+    QPushButton *com = form.findChild<QPushButton *>("Command33");
+    const QColor marked(0xFF, 0x80, 0x80);
+    if (cause == Restart)
+        server->kill();
+    for (int i = 0; cause == Storm && i < 30000; ++i) { // each asked twice, once a change
+        fake.client->write(QByteArray(i % 2 ? "\xff\xfd\0\xff\xfd\0" : "\xff\xfe\0\xff\xfe\0", 6));
+        // WILL and WONT: two this side asks with, then one for each change
+        // but the first, which answers this side's own request.
+        if (i == 9)
+            QTRY_COMPARE(fake.received.count("\xff\xfb") + fake.received.count("\xff\xfc"), 2 + 9);
+    }
+    if (cause == ReadsNothing) // it takes a byte at a time: its buffers fill up
+        fake.client->setReadBufferSize(1);
+    for (int i = 0; cause == ReadsNothing && i < 4096 && form.MSComm1.portOpen(); ++i) {
+        form.MSComm1.output(QString(16384, 'x'));
+        QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE(com->grab().toImage().pixelColor(5, 5), marked);
+    QVERIFY2(com->toolTip().contains(reason), qPrintable(com->toolTip()));
+
+    if (cause == Restart || cause == Busy) { // started again: nobody holds it
+        server.reset();
+        server = std::make_unique<Ser2Net>(line.slavePath(), accepter);
+        QVERIFY(server->isReady());
+    }
+    TestEnv::seed({{"StartUP/ComPort", "7"}, {"Ports/COM7", server->address(scheme)}});
+    form.Command33_Click();
+    qobject_cast<Form2 *>(form.portDialog.data())->Command1->click();
+    QVERIFY2(form.MSComm1.portOpen(), qPrintable(form.MSComm1.openFailureText()));
+    QCOMPARE(com->toolTip(), QStringLiteral("Port settings"));
+    QVERIFY(com->grab().toImage().pixelColor(5, 5) != marked);
 }
 
 QTEST_MAIN(TstNetwork)
