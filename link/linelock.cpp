@@ -61,6 +61,20 @@ pid_t pidIn(const QByteArray &bytes)
 
 enum class Holder { None, Alive, Dead };
 
+// Whether |pid| has ended and only waits to be reaped (a zombie): it holds
+// nothing any more, though signals still reach its pid. A killed program
+// whose parent has not yet collected it leaves such a pid in its lock file.
+bool ended(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // "pid (name) state ...": the name may hold blanks and parentheses.
+    const QByteArray line = stat.read(512);
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 && line.mid(close + 2, 1) == "Z";
+}
+
 // Who holds the lock file at |path|. A file that cannot be read (another
 // user's, not a regular file) counts as held: nothing says it is stale.
 Holder holderOf(const QString &path, pid_t *pidOut = nullptr)
@@ -83,7 +97,9 @@ Holder holderOf(const QString &path, pid_t *pidOut = nullptr)
     if (pid == 0)
         return std::time(nullptr) - st.st_mtime > kUnfinishedLockSeconds ? Holder::Dead
                                                                          : Holder::Alive;
-    return ::kill(pid, 0) == 0 || errno == EPERM ? Holder::Alive : Holder::Dead;
+    if (::kill(pid, 0) != 0 && errno != EPERM)
+        return Holder::Dead;
+    return ended(pid) ? Holder::Dead : Holder::Alive;
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <sys/mount.h>
+#include <sys/wait.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -301,6 +302,7 @@ void TstMSComm::otherProgramsLocks_data()
     QTest::newRow("device's lock, opened through a link") << "ascii" << "pts_%1" << true << true;
     QTest::newRow("flock on the device") << "flock" << "" << false << true;
     QTest::newRow("lock of an ended program is stale") << "dead" << "pts_%1" << false << false;
+    QTest::newRow("ended, not yet reaped, is stale") << "zombie" << "pts_%1" << false << false;
     QTest::newRow("empty lock is stale") << "empty" << "%1" << false << false;
     QTest::newRow("nothing held, opened through a link") << "" << "" << true << false;
 }
@@ -334,7 +336,16 @@ void TstMSComm::otherProgramsLocks()
         return QProcess::execute("flock", {"-n", line.slavePath(), "true"}) == 0;
     };
     QByteArray written = "<unreadable>"; // the other's lock file: none
-    if (holder == "flock") {
+    pid_t zombie = 0;
+    const auto reap = qScopeGuard([&] { zombie > 0 && ::waitpid(zombie, nullptr, 0); });
+    if (holder == "zombie") {
+        zombie = ::fork();
+        if (zombie == 0)
+            ::_exit(0);
+        QTRY_VERIFY(QFile(QString("/proc/%1/stat").arg(zombie)).open(QIODevice::ReadOnly)
+                    && TestEnv::fileBytes(QString("/proc/%1/stat").arg(zombie)).contains(") Z "));
+        QVERIFY(TestEnv::writeFile(lock, QString::asprintf("%10d\n", zombie).toLatin1()));
+    } else if (holder == "flock") {
         other.start("flock", {"--no-fork", line.slavePath(), "sleep", "60"});
         QTRY_VERIFY(!flockFree());
     } else if (!holder.isEmpty()) {
