@@ -1,6 +1,6 @@
-#include "form1.h"
-#include "startupmark.h"
-#include "warmup.h"
+#include "panel/form1.h"
+#include "app/startupmark.h"
+#include "app/warmup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

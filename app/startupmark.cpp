@@ -1,4 +1,4 @@
-#include "startupmark.h"
+#include "app/startupmark.h"
 
 #include <QEvent>
 #include <QObject>

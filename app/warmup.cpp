@@ -1,4 +1,4 @@
-#include "warmup.h"
+#include "app/warmup.h"
 
 #include <QtGlobal>
 

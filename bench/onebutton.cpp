@@ -1,6 +1,6 @@
 // The yardstick for start-up time: a Qt Widgets program with one button and
 // nothing else, with the same start-up mark as ORVA.
-#include "startupmark.h"
+#include "app/startupmark.h"
 
 #include <QApplication>
 #include <QPushButton>

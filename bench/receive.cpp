@@ -2,8 +2,8 @@
 // characters that arrived (Incremental) instead of the whole reply (Whole);
 // LabelSetText is what the main window pays to show the whole rendered reply.
 
-#include "form1.h"
-#include "render.h"
+#include "panel/form1.h"
+#include "protocol/render.h"
 
 #include <QApplication>
 #include <QLabel>

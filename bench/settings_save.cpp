@@ -2,7 +2,7 @@
 // keys: a save reads the file once and writes it once, whichever key it
 // changes. The file lives in a temporary folder, never the user's.
 
-#include "settingsstore.h"
+#include "store/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -13,7 +13,7 @@
 // pairs: default 15; the first pair warms up the caches and is not counted.
 // program, reference: two other builds to set against each other (both get
 // the same environment and the same line).
-#include "rawpty.h"
+#include "sim/rawpty.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "exchange.h"
+#include "cli/exchange.h"
 
-#include "decode.h"
-#include "engine.h"
-#include "mscomm.h"
-#include "render.h"
+#include "protocol/decode.h"
+#include "protocol/engine.h"
+#include "ports/mscomm.h"
+#include "protocol/render.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -1,11 +1,11 @@
 // orvactl: sends projector commands from scripts, schedulers and terminals,
 // over the same port, framing and decoding as the window.
 
-#include "exchange.h"
-#include "mscomm.h"
-#include "portreason.h"
-#include "search.h"
-#include "settingsstore.h"
+#include "cli/exchange.h"
+#include "ports/mscomm.h"
+#include "ports/portreason.h"
+#include "cli/search.h"
+#include "store/settingsstore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

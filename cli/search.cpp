@@ -1,6 +1,6 @@
-#include "search.h"
+#include "cli/search.h"
 
-#include "catalogue.h"
+#include "protocol/catalogue.h"
 
 namespace CatalogueSearch {
 

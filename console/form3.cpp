@@ -1,7 +1,7 @@
-#include "form3.h"
+#include "console/form3.h"
 
-#include "catalogue.h"
-#include "windowkit.h"
+#include "protocol/catalogue.h"
+#include "widgets/windowkit.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>

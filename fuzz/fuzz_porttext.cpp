@@ -2,7 +2,7 @@
 // number it names is 0 or a port number, and only a box of digits (blanks
 // around them allowed) names one.
 
-#include "porttext.h"
+#include "portdialog/porttext.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,9 +5,9 @@
 // Input: two bytes choose the command, one byte the chunk size (its top bit
 // puts an address in front of the command), the rest is the reply.
 
-#include "catalogue.h"
-#include "decode.h"
-#include "render.h"
+#include "protocol/catalogue.h"
+#include "protocol/decode.h"
+#include "protocol/render.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 // data), then the NUL-separated fields that were asked for, the value, and
 // the rest is the file.
 
-#include "settingsstore.h"
+#include "store/settingsstore.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,7 +4,7 @@
 //
 // Input: one byte for the chunk size, the rest is what the controller wrote.
 
-#include "projector.h"
+#include "sim/projector.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // every command a known verb, subnegotiations bounded, and at most one
 // option answer per option command, none to a command that changes nothing.
 
-#include "telnet.h"
+#include "ports/telnet.h"
 
 #include <cstddef>
 #include <cstdint>

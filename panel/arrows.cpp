@@ -1,6 +1,6 @@
-#include "arrows.h"
+#include "panel/arrows.h"
 
-#include "engine.h"
+#include "protocol/engine.h"
 
 #include <QAbstractButton>
 #include <QEvent>

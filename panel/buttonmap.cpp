@@ -1,7 +1,7 @@
-#include "buttonmap.h"
+#include "panel/buttonmap.h"
 
-#include "engine.h"
-#include "layout.h"
+#include "protocol/engine.h"
+#include "panel/layout.h"
 
 #include <QCoreApplication>
 #include <QLatin1StringView>

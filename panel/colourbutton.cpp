@@ -1,4 +1,4 @@
-#include "colourbutton.h"
+#include "panel/colourbutton.h"
 
 #include <QPainter>
 #include <QPolygonF>

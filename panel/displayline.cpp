@@ -1,4 +1,4 @@
-#include "displayline.h"
+#include "panel/displayline.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,13 +1,13 @@
-#include "form1.h"
+#include "panel/form1.h"
 
-#include "arrows.h"
-#include "buttonmap.h"
-#include "colourbutton.h"
-#include "displayline.h"
-#include "form2.h"
-#include "form3.h"
-#include "layout.h"
-#include "settingsstore.h"
+#include "panel/arrows.h"
+#include "panel/buttonmap.h"
+#include "panel/colourbutton.h"
+#include "panel/displayline.h"
+#include "portdialog/form2.h"
+#include "console/form3.h"
+#include "panel/layout.h"
+#include "store/settingsstore.h"
 
 #include <QApplication>
 #include <QCloseEvent>

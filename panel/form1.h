@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine.h"
-#include "mscomm.h"
-#include "portsession.h"
-#include "windowkit.h"
+#include "protocol/engine.h"
+#include "ports/mscomm.h"
+#include "ports/portsession.h"
+#include "widgets/windowkit.h"
 
 #include <QColor>
 #include <QHash>

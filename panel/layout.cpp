@@ -1,6 +1,6 @@
-#include "layout.h"
+#include "panel/layout.h"
 
-#include "colourbutton.h"
+#include "panel/colourbutton.h"
 
 #include <algorithm>
 

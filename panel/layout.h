@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windowkit.h"
+#include "widgets/windowkit.h"
 
 #include <QColor>
 #include <QHash>

@@ -1,8 +1,8 @@
 // orva-screenshot: saves a picture of the main window at its full height,
 // with an answered STATUS query on the monitor lines, to the PNG file named
 // on the command line. scripts/screenshot runs it under Xvfb.
-#include "form1.h"
-#include "render.h"
+#include "panel/form1.h"
+#include "protocol/render.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,9 +1,9 @@
-#include "form2.h"
+#include "portdialog/form2.h"
 
-#include "portreason.h"
-#include "portsession.h"
-#include "porttext.h"
-#include "windowkit.h"
+#include "ports/portreason.h"
+#include "ports/portsession.h"
+#include "portdialog/porttext.h"
+#include "widgets/windowkit.h"
 
 #include <QDir>
 #include <QEvent>

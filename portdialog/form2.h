@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mscomm.h"
+#include "ports/mscomm.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "porttext.h"
+#include "portdialog/porttext.h"
 
 namespace PortText {
 

@@ -2,12 +2,12 @@
 // on a pseudo-terminal (a local serial line) or on a TCP port (a projector
 // behind a serial device server). See --help.
 
-#include "mscomm.h"
-#include "netline.h"
-#include "projector.h"
-#include "rawpty.h"
-#include "settingsstore.h"
-#include "tcpline.h"
+#include "ports/mscomm.h"
+#include "ports/netline.h"
+#include "sim/projector.h"
+#include "sim/rawpty.h"
+#include "store/settingsstore.h"
+#include "sim/tcpline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

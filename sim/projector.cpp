@@ -1,4 +1,4 @@
-#include "projector.h"
+#include "sim/projector.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "rawpty.h"
+#include "sim/rawpty.h"
 
 #include <fcntl.h>
 #include <pty.h>

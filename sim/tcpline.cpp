@@ -1,6 +1,6 @@
-#include "tcpline.h"
+#include "sim/tcpline.h"
 
-#include "projector.h"
+#include "sim/projector.h"
 
 #include <QPointer>
 #include <QTcpServer>

@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "protocol/catalogue.h"
 
 #include <QSet>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The program's command line, run as a separate process on a machine without
 // a display: --help and --version answer and end; anything else is refused
 // with status 2 before a window or a port is touched.
-#include "testenv.h"
+#include "common/testenv.h"
 
 #include <QProcess>
 #include <QTest>

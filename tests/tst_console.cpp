@@ -1,8 +1,8 @@
-#include "catalogue.h"
-#include "form1.h"
-#include "form3.h"
-#include "ptyline.h"
-#include "testenv.h"
+#include "protocol/catalogue.h"
+#include "panel/form1.h"
+#include "console/form3.h"
+#include "common/ptyline.h"
+#include "common/testenv.h"
 
 #include <QComboBox>
 #include <QFrame>

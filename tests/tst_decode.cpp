@@ -1,5 +1,5 @@
-#include "decode.h"
-#include "render.h"
+#include "protocol/decode.h"
+#include "protocol/render.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "engine.h"
-#include "mscomm.h"
-#include "ptyline.h"
-#include "testenv.h"
+#include "protocol/engine.h"
+#include "ports/mscomm.h"
+#include "common/ptyline.h"
+#include "common/testenv.h"
 
 #include <QElapsedTimer>
 #include <QTest>

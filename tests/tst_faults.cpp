@@ -2,11 +2,11 @@
 // up or the window is closed in the middle of an exchange, and the port is
 // held by another program or may not be opened by this user.
 
-#include "buttonmap.h"
-#include "form1.h"
-#include "form2.h"
-#include "ptyline.h"
-#include "testenv.h"
+#include "panel/buttonmap.h"
+#include "panel/form1.h"
+#include "portdialog/form2.h"
+#include "common/ptyline.h"
+#include "common/testenv.h"
 
 #include <QColor>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "mscomm.h"
-#include "ptyline.h"
-#include "telnet.h"
-#include "testenv.h"
+#include "ports/mscomm.h"
+#include "common/ptyline.h"
+#include "ports/telnet.h"
+#include "common/testenv.h"
 
 #include <QDir>
 #include <QFile>

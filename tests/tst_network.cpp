@@ -1,11 +1,11 @@
 // Projectors behind a serial device server: the real ser2net on loopback,
 // bridged to a pseudo-terminal whose other end is the simulated projector.
 
-#include "form1.h"
-#include "form2.h"
-#include "projector.h"
-#include "ptyline.h"
-#include "testenv.h"
+#include "panel/form1.h"
+#include "portdialog/form2.h"
+#include "sim/projector.h"
+#include "common/ptyline.h"
+#include "common/testenv.h"
 
 #include <QApplication>
 #include <QFile>

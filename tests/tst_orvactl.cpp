@@ -1,7 +1,7 @@
-#include "mscomm.h"
-#include "projector.h"
-#include "ptyline.h"
-#include "testenv.h"
+#include "ports/mscomm.h"
+#include "sim/projector.h"
+#include "common/ptyline.h"
+#include "common/testenv.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

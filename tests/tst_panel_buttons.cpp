@@ -1,9 +1,9 @@
 // What the panel's buttons put on the line: every button of the command map
 // and the status column, with and without a projector address, the arrows'
 // press-and-hold, the END button and the address selection across a restart.
-#include "form1.h"
-#include "ptyline.h"
-#include "testenv.h"
+#include "panel/form1.h"
+#include "common/ptyline.h"
+#include "common/testenv.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 // The main window as the operator sees it: where every control stands, how
 // it looks, what the two window heights show, and the Ctrl+H shortcut.
-#include "form1.h"
-#include "testenv.h"
+#include "panel/form1.h"
+#include "common/testenv.h"
 
 #include <QAbstractButton>
 #include <QFontInfo>

@@ -2,10 +2,10 @@
 // Cancel and the close box, against a pseudo-terminal mapped as COM3 and a
 // device that does not exist mapped as COM4. Every message box is answered.
 
-#include "form1.h"
-#include "form2.h"
-#include "ptyline.h"
-#include "testenv.h"
+#include "panel/form1.h"
+#include "portdialog/form2.h"
+#include "common/ptyline.h"
+#include "common/testenv.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "render.h"
+#include "protocol/render.h"
 
 #include <QTest>
 

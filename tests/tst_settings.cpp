@@ -1,5 +1,5 @@
-#include "settingsstore.h"
-#include "testenv.h"
+#include "store/settingsstore.h"
+#include "common/testenv.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "projector.h"
-#include "tcpline.h"
+#include "sim/projector.h"
+#include "sim/tcpline.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

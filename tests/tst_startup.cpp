@@ -1,7 +1,7 @@
-#include "form1.h"
-#include "ptyline.h"
-#include "startupmark.h"
-#include "testenv.h"
+#include "panel/form1.h"
+#include "common/ptyline.h"
+#include "app/startupmark.h"
+#include "common/testenv.h"
 
 #include <QDir>
 #include <QFile>

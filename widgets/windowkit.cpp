@@ -1,4 +1,4 @@
-#include "windowkit.h"
+#include "widgets/windowkit.h"
 
 #include <QApplication>
 #include <QPalette>

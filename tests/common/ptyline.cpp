@@ -1,8 +1,8 @@
-#include "ptyline.h"
+#include "common/ptyline.h"
 
-#include "projector.h"
-#include "rawpty.h"
-#include "settingsstore.h"
+#include "sim/projector.h"
+#include "sim/rawpty.h"
+#include "store/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-#include "testenv.h"
+#include "common/testenv.h"
 
-#include "settingsstore.h"
+#include "store/settingsstore.h"
 
 #include <QApplication>
 #include <QCoreApplication>

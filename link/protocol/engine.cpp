@@ -1,7 +1,7 @@
-#include "engine.h"
+#include "protocol/engine.h"
 
-#include "decode.h"
-#include "mscomm.h"
+#include "protocol/decode.h"
+#include "ports/mscomm.h"
 
 namespace {
 

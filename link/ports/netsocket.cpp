@@ -1,4 +1,4 @@
-#include "netsocket.h"
+#include "ports/netsocket.h"
 
 #include <QEventLoop>
 #include <QTcpSocket>

@@ -1,4 +1,4 @@
-#include "decode.h"
+#include "protocol/decode.h"
 
 #include <QLatin1StringView>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "netlinebackend.h"
-#include "telnet.h"
+#include "ports/netlinebackend.h"
+#include "ports/telnet.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "linelock.h"
+#include "ports/linelock.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "netline.h"
+#include "ports/netline.h"
 
-#include "netlinebackend.h"
+#include "ports/netlinebackend.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "mscomm.h"
+#include "ports/mscomm.h"
 
-#include "settingsstore.h"
+#include "store/settingsstore.h"
 
 #include <QDir>
 #include <QFile>

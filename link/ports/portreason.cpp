@@ -1,4 +1,4 @@
-#include "portreason.h"
+#include "ports/portreason.h"
 
 #include <QCoreApplication>
 

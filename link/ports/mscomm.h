@@ -1,7 +1,7 @@
 #pragma once
 
-#include "linelock.h"
-#include "netline.h"
+#include "ports/linelock.h"
+#include "ports/netline.h"
 
 #include <QObject>
 #include <QSerialPort>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render.h"
+#include "protocol/render.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "portsession.h"
+#include "ports/portsession.h"
 
-#include "portreason.h"
-#include "settingsstore.h"
+#include "ports/portreason.h"
+#include "store/settingsstore.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "telnet.h"
+#include "ports/telnet.h"
 
 QByteArray TelnetStream::feed(const QByteArray &bytes, const CommandHandler &handler)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "netline.h"
+#include "ports/netline.h"
 
 #include <QByteArray>
 #include <QString>
