@@ -1,6 +1,6 @@
-#include "panel/form1.h"
 #include "app/startupmark.h"
 #include "app/warmup.h"
+#include "panel/form1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -35,8 +35,8 @@ Start readCommandLine(int argc, char *argv[])
     if (!parser.parse(QCoreApplication::arguments()))
         error = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
-        error = QStringLiteral("Unexpected argument '%1'.")
-                    .arg(parser.positionalArguments().first());
+        error =
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
     if (!error.isEmpty()) {
         std::fprintf(stderr, "orva: %s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
         return Start::Misused;

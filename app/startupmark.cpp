@@ -62,7 +62,7 @@ void watch(QWidget *window)
     const int fd = qEnvironmentVariableIntValue("ORVA_STARTUP_MARK", &ok);
     // Only a pipe or a file: a number that happens to name another open
     // descriptor (the display connection, the serial line) is left alone.
-    struct stat info{};
+    struct stat info {};
     if (ok && fd > 2 && fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISREG(info.st_mode)))
         new FirstPaint(window, fd);
 #else

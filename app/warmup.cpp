@@ -24,7 +24,8 @@ bool platformUsesBus()
     if (platform.startsWith(QLatin1String("wayland")))
         return qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
     return platform.isEmpty()
-        && (qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"));
+           && (qEnvironmentVariableIsSet("DISPLAY")
+               || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"));
 }
 #endif
 

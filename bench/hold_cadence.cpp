@@ -6,8 +6,8 @@
 // frames that arrive. Holding for 10 s (released half a period later, at
 // 10.05 s) must give 101 frames: one at the press and one every 100 ms.
 // A timer that drifts by a few milliseconds a tick loses several of them.
-#include "panel/form1.h"
 #include "common/ptyline.h"
+#include "panel/form1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -16,7 +16,8 @@ constexpr int kKeys = 5'000'000;
 
 QByteArray bigFile()
 {
-    QByteArray file("; hand-written header\n[StartUP]\nComPort=3\nADRESS=A001\nBaudRate=96\n\n[Ports]\n");
+    QByteArray file(
+        "; hand-written header\n[StartUP]\nComPort=3\nADRESS=A001\nBaudRate=96\n\n[Ports]\n");
     file.reserve(file.size() + qsizetype(kKeys) * 10);
     for (int i = 0; i < kKeys; ++i) {
         file += 'K';

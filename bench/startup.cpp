@@ -175,10 +175,12 @@ int main(int argc, char *argv[])
     const QString dir = QCoreApplication::applicationDirPath();
     // Two other programs may be named instead, to set one build against
     // another in the same run.
-    const std::string orva = argc > 2 ? std::string(argv[2])
-        : QDir(dir).absoluteFilePath(QStringLiteral("../app/orva")).toStdString();
-    const std::string button = argc > 3 ? std::string(argv[3])
-        : QDir(dir).absoluteFilePath(QStringLiteral("orva-bench-onebutton")).toStdString();
+    const std::string orva =
+        argc > 2 ? std::string(argv[2])
+                 : QDir(dir).absoluteFilePath(QStringLiteral("../app/orva")).toStdString();
+    const std::string button =
+        argc > 3 ? std::string(argv[3])
+                 : QDir(dir).absoluteFilePath(QStringLiteral("orva-bench-onebutton")).toStdString();
 
     // A private X server on a display number of its choosing.
     Child xvfb = spawn({"/usr/bin/Xvfb", "-displayfd", std::to_string(kChildFd), "-screen", "0",
@@ -231,8 +233,8 @@ int main(int argc, char *argv[])
             ++failures;
             continue;
         }
-        std::printf("%4d %8.1f %10.1f %6.3f %12.1f %14.1f%s\n", i, a.ms, b.ms, a.ms / b.ms,
-                    a.cpuMs, b.cpuMs, i == 0 ? "  (warm-up)" : "");
+        std::printf("%4d %8.1f %10.1f %6.3f %12.1f %14.1f%s\n", i, a.ms, b.ms, a.ms / b.ms, a.cpuMs,
+                    b.cpuMs, i == 0 ? "  (warm-up)" : "");
         if (i == 0)
             continue;
         orvaMs.push_back(a.ms);

@@ -1,8 +1,8 @@
 #include "cli/exchange.h"
 
+#include "ports/mscomm.h"
 #include "protocol/decode.h"
 #include "protocol/engine.h"
-#include "ports/mscomm.h"
 #include "protocol/render.h"
 
 #include <QEventLoop>
@@ -96,8 +96,7 @@ Exchange Line::send(const QString &command)
     // The decoders know a query by its word and carriage return; the
     // address only chose which projector answers.
     if (!ex.received.isEmpty() && !lost()) {
-        if (const auto status = Decode::statusFor(command + QLatin1Char('\r'),
-                                                  ex.received.size(),
+        if (const auto status = Decode::statusFor(command + QLatin1Char('\r'), ex.received.size(),
                                                   Render::render(ex.received), QString()))
             ex.status = status->trimmed();
     }

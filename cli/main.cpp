@@ -2,9 +2,9 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/exchange.h"
+#include "cli/search.h"
 #include "ports/mscomm.h"
 #include "ports/portreason.h"
-#include "cli/search.h"
 #include "store/settingsstore.h"
 
 #include <QCommandLineParser>
@@ -25,7 +25,7 @@ constexpr int kMaxTimeoutMs = 600000;
 
 // The address prefixes the window offers, by their option names.
 constexpr std::pair<const char *, const char *> kAddresses[] = {
-    {"none", ""},     {"all", "AFFF"},  {"001", "A001"},
+    {"none", ""},    {"all", "AFFF"}, {"001", "A001"},
     {"002", "A002"}, {"003", "A003"}, {"004", "A004"},
 };
 
@@ -165,7 +165,10 @@ void printExchange(const Exchange &ex)
 void printStatusLine(const Exchange &ex)
 {
     static const std::pair<const char *, const char *> kTopics[] = {
-        {"CR0", "Power"}, {"CR1", "Input"}, {"CR3", "Lamp"}, {"CR6", "Temperature"},
+        {"CR0", "Power"},
+        {"CR1", "Input"},
+        {"CR3", "Lamp"},
+        {"CR6", "Temperature"},
     };
     QString topic = ex.command;
     for (const auto &[query, name] : kTopics) {
@@ -243,10 +246,9 @@ int main(int argc, char *argv[])
         QStringLiteral("MS"));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Print one JSON object per command."));
-    parser.addOptions({portOption, deviceOption, baudOption, addressOption, timeoutOption,
-                       jsonOption});
-    parser.addPositionalArgument(QStringLiteral("action"),
-                                 QStringLiteral("send, status or list."));
+    parser.addOptions(
+        {portOption, deviceOption, baudOption, addressOption, timeoutOption, jsonOption});
+    parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status or list."));
     parser.addPositionalArgument(QStringLiteral("arguments"),
                                  QStringLiteral("Commands for send, words for list."),
                                  QStringLiteral("[ARGUMENT...]"));
@@ -290,8 +292,8 @@ int main(int argc, char *argv[])
         commands = {QStringLiteral("CR0"), QStringLiteral("CR1"), QStringLiteral("CR3"),
                     QStringLiteral("CR6")};
     } else {
-        return usageError(QStringLiteral("unknown action \"%1\": use send, status or list.")
-                              .arg(action));
+        return usageError(
+            QStringLiteral("unknown action \"%1\": use send, status or list.").arg(action));
     }
 
     // Options first, then the stored choices; every check before anything is
@@ -317,8 +319,7 @@ int main(int argc, char *argv[])
         else if (baud == QLatin1String("19200"))
             baudCode = 192;
         else
-            return usageError(
-                QStringLiteral("--baud takes 9600 or 19200, not \"%1\".").arg(baud));
+            return usageError(QStringLiteral("--baud takes 9600 or 19200, not \"%1\".").arg(baud));
     }
     QString prefix;
     if (parser.isSet(addressOption)) {
@@ -342,8 +343,8 @@ int main(int argc, char *argv[])
                                   .arg(parser.value(timeoutOption)));
     }
     if (!baudCode)
-        baudCode = baudCodeFromText(SettingsStore::readStartUp(QStringLiteral("BaudRate"),
-                                                               QStringLiteral("DATAb")));
+        baudCode = baudCodeFromText(
+            SettingsStore::readStartUp(QStringLiteral("BaudRate"), QStringLiteral("DATAb")));
 
     MSComm comm;
     comm.setSettings(MSComm::settingsFor(baudCode));
@@ -352,8 +353,8 @@ int main(int argc, char *argv[])
         comm.setDevice(device);
     } else {
         if (!port)
-            port = portNumberFromText(SettingsStore::readStartUp(QStringLiteral("ComPort"),
-                                                                 QStringLiteral("DATAC")));
+            port = portNumberFromText(
+                SettingsStore::readStartUp(QStringLiteral("ComPort"), QStringLiteral("DATAC")));
         if (port < 1 || port > 15) {
             err() << "orvactl: "
                   << (port ? QStringLiteral("the stored port %1 is not from 1 to 15").arg(port)

@@ -27,7 +27,7 @@ enum class Kind : quint8 {
 struct Control {
     const char *name;
     Kind kind;
-    const char *text; // caption, or nullptr
+    const char *text;             // caption, or nullptr
     int left, top, width, height; // twips, relative to the client area
     int tab;                      // tab order
     void (Form3::*handler)();     // click, change or row chosen
@@ -60,9 +60,8 @@ const QLatin1StringView kCrMark{"[CR]"};
 } // namespace
 
 Form3::Form3(QWidget &main)
-    : QWidget(&main,
-              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                  | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QWidget(&main, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                         | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_main(&main)
 {
     setObjectName(QStringLiteral("Form3"));
@@ -173,8 +172,9 @@ void Form3::buildControls()
 
     // The first control in the tab order (the lowest number, not the first
     // row of the table) has the focus when the console opens.
-    const auto first = std::min_element(tabOrder.begin(), tabOrder.end(),
-                                        [](const auto &a, const auto &b) { return a.first < b.first; });
+    const auto first =
+        std::min_element(tabOrder.begin(), tabOrder.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
     QWidget *firstStop = first->second;
     WindowKit::setTabOrder(tabOrder);
     firstStop->setFocus();

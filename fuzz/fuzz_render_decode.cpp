@@ -38,10 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool addressed = data[2] & 0x80;
     const qsizetype chunk = (data[2] & 0x7f) + 1;
     const QString command = (addressed ? QStringLiteral("A001") : QString())
-                            + list.at(((data[0] << 8) | data[1]) % list.size())
-                            + QLatin1Char('\r');
-    const QString reply = QString::fromLatin1(reinterpret_cast<const char *>(data) + 3,
-                                              qsizetype(size) - 3);
+                            + list.at(((data[0] << 8) | data[1]) % list.size()) + QLatin1Char('\r');
+    const QString reply =
+        QString::fromLatin1(reinterpret_cast<const char *>(data) + 3, qsizetype(size) - 3);
 
     Render::Incremental rendered;
     Render::Legends seen = Render::NoLegend;

@@ -68,11 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     static const char *const sections[] = {"StartUP", "Ports", "startup"};
-    static const char *const keys[] = {"ADRESS", "ComPort", "BaudRate", "COM3", "adress", "COM15", "x"};
+    static const char *const keys[] = {"ADRESS", "ComPort", "BaudRate", "COM3",
+                                       "adress", "COM15",   "x"};
     QByteArrayView rest(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
     const unsigned pick = data[0];
-    const QByteArrayView section = (pick & 3) == 3 ? field(&rest) : QByteArrayView(sections[pick & 3]);
-    const QByteArrayView key = ((pick >> 2) & 7) == 7 ? field(&rest) : QByteArrayView(keys[(pick >> 2) & 7]);
+    const QByteArrayView section =
+        (pick & 3) == 3 ? field(&rest) : QByteArrayView(sections[pick & 3]);
+    const QByteArrayView key =
+        ((pick >> 2) & 7) == 7 ? field(&rest) : QByteArrayView(keys[(pick >> 2) & 7]);
     const QByteArrayView value = field(&rest);
     const QByteArrayView file = rest;
 

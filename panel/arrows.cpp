@@ -8,8 +8,7 @@
 HoldButtons::HoldButtons(TransactionEngine &engine, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
-{
-}
+{}
 
 void HoldButtons::attach(QAbstractButton *button, quint8 holdKind)
 {

@@ -1,7 +1,7 @@
 #include "panel/buttonmap.h"
 
-#include "protocol/engine.h"
 #include "panel/layout.h"
+#include "protocol/engine.h"
 
 #include <QCoreApplication>
 #include <QLatin1StringView>
@@ -47,15 +47,15 @@ constexpr Entry kPanel[] = {
     {"Command23", "C1C", Style::MenuOn, 0},
     click("Command24", "C1D"),
     click("Command6", "C3F"),
-    hold("Command5", 3), // C3C
-    hold("Command7", 4), // C3D
+    hold("Command5", 3),  // C3C
+    hold("Command7", 4),  // C3D
     hold("Command38", 5), // C3B
-    hold("Command8", 6), // C3A
+    hold("Command8", 6),  // C3A
     // KEYSTONE: the left arrow sends C91 and the right arrow C90, the
     // projector's own sense of left and right for the keystone.
     hold("Command10", 11), // C8E
     hold("Command35", 12), // C8F
-    hold("Command4", 13), // C91
+    hold("Command4", 13),  // C91
     hold("Command11", 14), // C90
     // LENS SHIFT
     hold("Command12", 15), // C5D
@@ -69,7 +69,7 @@ constexpr Entry kPanel[] = {
     hold("Command1", 7), // C4B
     hold("Command2", 8), // C4A
     // D.ZOOM
-    hold("Command48", 9), // C30
+    hold("Command48", 9),  // C30
     hold("Command49", 10), // C31
     // R/C KEY OFF
     click("Command60", "CF KEYDIS NONE"),
@@ -98,8 +98,8 @@ static_assert(std::size(kPanel) == 42);
 
 // The groups that hold arrows, as a listener hears them.
 constexpr std::pair<const char *, const char *> kArrowGroups[] = {
-    {"FrameMenu", "Menu"},         {"FrameKeystone", "Keystone"}, {"FrameLensShift", "Lens shift"},
-    {"FrameZoom", "Zoom"},         {"FrameFocus", "Focus"},       {"FrameDZoom", "Digital zoom"},
+    {"FrameMenu", "Menu"}, {"FrameKeystone", "Keystone"}, {"FrameLensShift", "Lens shift"},
+    {"FrameZoom", "Zoom"}, {"FrameFocus", "Focus"},       {"FrameDZoom", "Digital zoom"},
 };
 
 QString tr(const char *text)

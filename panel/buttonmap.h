@@ -22,7 +22,7 @@ struct Entry {
                          // nullptr for "END", which sends nothing, and for
                          // the arrows, whose command follows their hold kind
     Style style;
-    quint8 holdKind;     // 0 for click buttons
+    quint8 holdKind; // 0 for click buttons
 };
 
 // The panel's 42 buttons, in the order of the window's groups.

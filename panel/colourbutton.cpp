@@ -53,8 +53,7 @@ void drawBevel(QPainter &p, const QRectF &r, const QColor &shade, bool sunken)
 
 ColourButton::ColourButton(const QString &text, QWidget *parent)
     : QPushButton(text, parent)
-{
-}
+{}
 
 void ColourButton::setColour(const QColor &colour)
 {
@@ -78,8 +77,8 @@ QSize ColourButton::sizeHint() const
         h = iconSize().height();
     }
     const QString caption = text();
-    const QSize textSize =
-        fontMetrics().size(Qt::TextShowMnemonic, caption.isEmpty() ? QStringLiteral("XXXX") : caption);
+    const QSize textSize = fontMetrics().size(Qt::TextShowMnemonic,
+                                              caption.isEmpty() ? QStringLiteral("XXXX") : caption);
     if (!caption.isEmpty() || w == 0)
         w += textSize.width();
     if (!caption.isEmpty() || h == 0)
@@ -112,11 +111,10 @@ void ColourButton::paintEvent(QPaintEvent *event)
     // other), centred inside the border and moved by the style's press shift
     // while the button is down.
     const QRect contents = option.rect.adjusted(Border, Border, -Border, -Border);
-    const QPoint shift = sunken ? QPoint(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal,
-                                                              &option, this),
-                                         style()->pixelMetric(QStyle::PM_ButtonShiftVertical,
-                                                              &option, this))
-                                : QPoint();
+    const QPoint shift =
+        sunken ? QPoint(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                        style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this))
+               : QPoint();
     if (!option.icon.isNull()) {
         QIcon::Mode mode = enabled ? QIcon::Normal : QIcon::Disabled;
         if (mode == QIcon::Normal && focused)
@@ -138,7 +136,8 @@ void ColourButton::paintEvent(QPaintEvent *event)
         palette.setBrush(QPalette::Midlight, m_colour.lighter(107));
         palette.setBrush(QPalette::Dark, m_colour.darker(150));
         palette.setBrush(QPalette::Shadow, m_colour.darker(300));
-        for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText, QPalette::Text})
+        for (QPalette::ColorRole role :
+             {QPalette::ButtonText, QPalette::WindowText, QPalette::Text})
             palette.setBrush(role, QColor(Qt::black));
         int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
         if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this))

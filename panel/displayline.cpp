@@ -15,8 +15,7 @@ class LineInterface : public QAccessibleWidget, public QAccessibleTextInterface
 public:
     explicit LineInterface(QLabel *label)
         : QAccessibleWidget(label, QAccessible::StaticText)
-    {
-    }
+    {}
 
     QString text(QAccessible::Text t) const override
     {

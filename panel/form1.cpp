@@ -1,12 +1,12 @@
 #include "panel/form1.h"
 
+#include "console/form3.h"
 #include "panel/arrows.h"
 #include "panel/buttonmap.h"
 #include "panel/colourbutton.h"
 #include "panel/displayline.h"
-#include "portdialog/form2.h"
-#include "console/form3.h"
 #include "panel/layout.h"
+#include "portdialog/form2.h"
 #include "store/settingsstore.h"
 
 #include <QApplication>
@@ -144,13 +144,12 @@ void Form1::markLinkLost(const QString &reason)
         m_comDescription = com->accessibleDescription();
         m_linkLostMarked = true;
     }
-    const QString device = MSComm1.device().isEmpty() ? MSComm::deviceForPort(MSComm1.commPort())
-                                                      : MSComm1.device();
-    const QString text =
-        tr("The link to the projector was lost (COM%1, %2): %3.\n"
-           "Nothing is sent until the port is open again: press COM, then OK.")
-            .arg(MSComm1.commPort())
-            .arg(device, reason.isEmpty() ? tr("the line failed") : reason);
+    const QString device =
+        MSComm1.device().isEmpty() ? MSComm::deviceForPort(MSComm1.commPort()) : MSComm1.device();
+    const QString text = tr("The link to the projector was lost (COM%1, %2): %3.\n"
+                            "Nothing is sent until the port is open again: press COM, then OK.")
+                             .arg(MSComm1.commPort())
+                             .arg(device, reason.isEmpty() ? tr("the line failed") : reason);
     // Shown as written: the device name comes from the user's settings.
     com->setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
     // A screen reader tells it without the pointer on the button.
@@ -258,7 +257,8 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
                 const auto *key = static_cast<const QKeyEvent *>(event);
                 const Qt::KeyboardModifiers mods = key->modifiers();
                 const int shift = (mods & Qt::ShiftModifier ? 1 : 0)
-                    | (mods & Qt::ControlModifier ? 2 : 0) | (mods & Qt::AltModifier ? 4 : 0);
+                                  | (mods & Qt::ControlModifier ? 2 : 0)
+                                  | (mods & Qt::AltModifier ? 4 : 0);
                 Form_KeyDown(key->key(), shift);
             }
         }

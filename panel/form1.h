@@ -1,8 +1,8 @@
 #pragma once
 
-#include "protocol/engine.h"
 #include "ports/mscomm.h"
 #include "ports/portsession.h"
+#include "protocol/engine.h"
 #include "widgets/windowkit.h"
 
 #include <QColor>

@@ -18,47 +18,44 @@ namespace {
 
 // Row makers, so that each table row reads as name, parent, caption,
 // rectangle, colours and font.
-constexpr Control frame(const char *name, int l, int t, int w, int h,
-                        Colour back = Colour::System)
+constexpr Control frame(const char *name, int l, int t, int w, int h, Colour back = Colour::System)
 {
-    return {name, nullptr, Kind::Frame, "", l, t, w, h, back, Colour::System, 0,
-            Align::Left, Arrow::None, Plain};
+    return {name, nullptr, Kind::Frame,    "", l,           t,           w,
+            h,    back,    Colour::System, 0,  Align::Left, Arrow::None, Plain};
 }
 
 constexpr Control title(const char *name, const char *parent, const char *caption, int l, int t,
                         int w, int h, Align align, int font, Colour back = Colour::System,
                         Colour fore = Colour::System)
 {
-    return {name, parent, Kind::Label, caption, l, t, w, h, back, fore, font, align,
-            Arrow::None, Plain};
+    return {name, parent, Kind::Label, caption, l,     t,           w,
+            h,    back,   fore,        font,    align, Arrow::None, Plain};
 }
 
 constexpr Control label(const char *name, const char *parent, const char *caption, int l, int t,
-                        int w, int h, Colour back, Colour fore, int font, Align align,
-                        quint8 look)
+                        int w, int h, Colour back, Colour fore, int font, Align align, quint8 look)
 {
-    return {name, parent, Kind::Label, caption, l, t, w, h, back, fore, font, align,
-            Arrow::None, look};
+    return {name, parent, Kind::Label, caption, l,     t,           w,
+            h,    back,   fore,        font,    align, Arrow::None, look};
 }
 
 constexpr Control button(const char *name, const char *parent, const char *caption, int l, int t,
                          int w, int h, Colour back, int font)
 {
-    return {name, parent, Kind::Button, caption, l, t, w, h, back, Colour::System, font,
-            Align::Centre, Arrow::None, Plain};
+    return {name, parent,         Kind::Button, caption,       l,           t,    w, h,
+            back, Colour::System, font,         Align::Centre, Arrow::None, Plain};
 }
 
 constexpr Control arrow(const char *name, const char *parent, Arrow face, int l, int t)
 {
-    return {name, parent, Kind::Button, "", l, t, 735, 300, Colour::ArrowYellow,
-            Colour::System, 0, Align::Centre, face, Plain};
+    return {name,           parent, Kind::Button,  "",   l,    t, 735, 300, Colour::ArrowYellow,
+            Colour::System, 0,      Align::Centre, face, Plain};
 }
 
-constexpr Control option(const char *name, const char *caption, int l, int w,
-                         quint8 look = Plain)
+constexpr Control option(const char *name, const char *caption, int l, int w, quint8 look = Plain)
 {
-    return {name, "FrameAddress", Kind::Option, caption, l, 240, w, 255, Colour::System,
-            Colour::System, 900, Align::Left, Arrow::None, look};
+    return {name, "FrameAddress", Kind::Option,   caption, l,           240,         w,
+            255,  Colour::System, Colour::System, 900,     Align::Left, Arrow::None, look};
 }
 
 using C = Colour;
@@ -201,12 +198,12 @@ constexpr Control kKeyOff[] = {
 };
 
 constexpr Control kMonitor[] = {
-    label("Label9", "FrameMonitor", "TxD", 120, 240, 372, 252, C::System, C::System, 975,
-          A::Right, Plain),
+    label("Label9", "FrameMonitor", "TxD", 120, 240, 372, 252, C::System, C::System, 975, A::Right,
+          Plain),
     label("Label11", "FrameMonitor", "", 600, 195, 7575, 300, C::White, C::System, 1200, A::Left,
           Bordered),
-    label("Label10", "FrameMonitor", "RxD", 120, 612, 372, 180, C::System, C::System, 975,
-          A::Right, Plain),
+    label("Label10", "FrameMonitor", "RxD", 120, 612, 372, 180, C::System, C::System, 975, A::Right,
+          Plain),
     label("Label12", "FrameMonitor", "", 585, 555, 7575, 300, C::White, C::System, 1200, A::Left,
           Bordered),
 };
@@ -355,8 +352,8 @@ QWidget *make(const Control &c, QWidget *parent)
     return w;
 }
 
-void buildTable(std::span<const Control> table, QWidget *container,
-                QHash<QString, QWidget *> &made, QList<QWidget *> &focusChain)
+void buildTable(std::span<const Control> table, QWidget *container, QHash<QString, QWidget *> &made,
+                QList<QWidget *> &focusChain)
 {
     for (const Control &c : table) {
         QWidget *w = make(c, container);

@@ -35,7 +35,7 @@ using WindowKit::toPixels;
 using WindowKit::TwipsPerPixel;
 
 enum class Kind : quint8 {
-    Frame,  // bordered group frame without caption
+    Frame, // bordered group frame without caption
     Label,
     Button, // command button, captioned or with an arrow picture
     Option, // option (radio) button
@@ -48,9 +48,9 @@ using WindowKit::colour;
 
 enum Look : quint8 {
     Plain = 0,
-    Bordered = 1 << 0,     // single border (the displays)
+    Bordered = 1 << 0, // single border (the displays)
     HiddenAtStart = 1 << 1,
-    Selected = 1 << 2,     // option button selected when the window is made
+    Selected = 1 << 2, // option button selected when the window is made
 };
 
 enum class Align : quint8 { Left, Centre, Right };

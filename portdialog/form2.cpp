@@ -1,8 +1,8 @@
 #include "portdialog/form2.h"
 
+#include "portdialog/porttext.h"
 #include "ports/portreason.h"
 #include "ports/portsession.h"
-#include "portdialog/porttext.h"
 #include "widgets/windowkit.h"
 
 #include <QDir>
@@ -83,11 +83,11 @@ Form2::Form2(PortSession &session, QWidget &main)
     setFont(WindowKit::font(9, false));
     // Frame captions sit on the frame's top line, so the first option of a
     // frame (placed a few pixels below its top) stays clear of the caption.
-    setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"
-        // The number box is only 25 pixels wide: no room for padding.
-        "QLineEdit { padding: 0px; }"));
+    setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"
+                       // The number box is only 25 pixels wide: no room for padding.
+                       "QLineEdit { padding: 0px; }"));
 
     buildControls();
 
@@ -338,9 +338,9 @@ void Form2::showFailure(const QString &detail)
 {
     // After an unload the message belongs to the main window.
     QWidget *owner = isVisible() ? static_cast<QWidget *>(this) : &m_main;
-    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
-                                                QStringLiteral("Retry Comport"),
-                                                QMessageBox::Ok, owner);
+    QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
+                        QStringLiteral("Retry Comport"), QMessageBox::Ok, owner);
     box->setInformativeText(detail);
     // The detail names devices from the user's settings: shown as written.
     box->setTextFormat(Qt::PlainText);
@@ -374,7 +374,9 @@ QString Form2::portToolTip(int port)
     const QFileInfo info(device);
     if (info.absolutePath() == QDir(MSComm::usbAdapterFolder()).absolutePath()) {
         const QString target = info.canonicalFilePath();
-        return present ? tr("COM%1: USB adapter %2 (%3, present)").arg(port).arg(info.fileName(), target)
+        return present ? tr("COM%1: USB adapter %2 (%3, present)")
+                             .arg(port)
+                             .arg(info.fileName(), target)
                        : tr("COM%1: USB adapter %2 (not found)").arg(port).arg(info.fileName());
     }
 #endif

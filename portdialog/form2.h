@@ -43,8 +43,8 @@ public:
     static QString portToolTip(int port);
 
     void Form_Load();
-    void Option1_Click(); // 9600
-    void Option2_Click(); // 19200
+    void Option1_Click();            // 9600
+    void Option2_Click();            // 19200
     void portOption_Click(int port); // Option3..Option7: COM1..COM5
     void Text1_Change();
     void Command1_Click(); // OK

@@ -6,8 +6,8 @@
 #include "ports/netline.h"
 #include "sim/projector.h"
 #include "sim/rawpty.h"
-#include "store/settingsstore.h"
 #include "sim/tcpline.h"
+#include "store/settingsstore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -50,8 +50,8 @@ bool serveTcp(QTcpServer &server, SimProjector &projector, const QHostAddress &a
               quint16 port)
 {
     if (!server.listen(address, port)) {
-        QTextStream(stderr) << "orva-sim: cannot listen on " << address.toString() << ":"
-                            << port << ": " << server.errorString() << "\n";
+        QTextStream(stderr) << "orva-sim: cannot listen on " << address.toString() << ":" << port
+                            << ": " << server.errorString() << "\n";
         return false;
     }
     serveTcpClients(server, projector);
@@ -105,8 +105,8 @@ int main(int argc, char *argv[])
     parser.process(app); // exits with a message on unknown options, and for --help
 
     if (!parser.positionalArguments().isEmpty()) {
-        QTextStream(stderr) << "orva-sim: unexpected argument " << parser.positionalArguments().first()
-                            << "\n";
+        QTextStream(stderr) << "orva-sim: unexpected argument "
+                            << parser.positionalArguments().first() << "\n";
         return 2;
     }
     if (parser.isSet(wiredOption))

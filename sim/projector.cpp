@@ -14,8 +14,7 @@ bool isHex(char c)
 
 SimProjector::SimProjector(QString id)
     : m_id(std::move(id))
-{
-}
+{}
 
 QByteArray SimProjector::feed(const QByteArray &bytes)
 {
@@ -34,8 +33,8 @@ QByteArray SimProjector::feed(const QByteArray &bytes)
 QByteArray SimProjector::answer(const QByteArray &frame)
 {
     // "A" and three address characters in front of a command word.
-    if (frame.size() > 4 && frame[0] == 'A' && isHex(frame[1]) && isHex(frame[2])
-        && isHex(frame[3]) && frame[4] == 'C') {
+    if (frame.size() > 4 && frame[0] == 'A' && isHex(frame[1]) && isHex(frame[2]) && isHex(frame[3])
+        && frame[4] == 'C') {
         const QByteArray address = frame.mid(1, 3);
         const QByteArray reply = handle(frame.mid(4));
         if (address == "FFF")

@@ -176,7 +176,8 @@ QString separatorOf(const QString &row)
     if (mark < 0)
         return {};
     qsizetype end = mark + 4;
-    while (end < row.size() && (row.at(end) == QLatin1Char(' ') || row.at(end) == QLatin1Char('\t')))
+    while (end < row.size()
+           && (row.at(end) == QLatin1Char(' ') || row.at(end) == QLatin1Char('\t')))
         ++end;
     return row.mid(mark + 4, end - mark - 4);
 }
@@ -233,9 +234,12 @@ void TstCatalogue::firstAndLastRows_data()
     QTest::newRow("basic last") << "basic" << 44 << "CRA[CR]     :Status 2 Read";
     QTest::newRow("setting first") << "setting" << 0 << "CF CONT UP[CR]  \t\t:Set Contrast value";
     QTest::newRow("setting last") << "setting" << 361
-        << "CF HDWLFDEF RST[CR] \t\t:Return the setting to Factory Default status of HD data wireless setting";
-    QTest::newRow("read first") << "read" << 0 << "CR STATUS[CR] \t:Get setting status of Projector behavior";
-    QTest::newRow("read last") << "read" << 98 << "CR ADVCOL[CR] \t:Get setting status of Advanced color";
+                                  << "CF HDWLFDEF RST[CR] \t\t:Return the setting to Factory "
+                                     "Default status of HD data wireless setting";
+    QTest::newRow("read first") << "read" << 0
+                                << "CR STATUS[CR] \t:Get setting status of Projector behavior";
+    QTest::newRow("read last") << "read" << 98
+                               << "CR ADVCOL[CR] \t:Get setting status of Advanced color";
 }
 
 void TstCatalogue::firstAndLastRows()
@@ -262,8 +266,8 @@ void TstCatalogue::commandOfEveryRow_data()
     const auto add = [](const char *list, const auto &commands) {
         int index = 0;
         for (const char *command : commands) {
-            QTest::addRow("%s %d", list, index) << QString::fromLatin1(list) << index
-                                                << QString::fromLatin1(command);
+            QTest::addRow("%s %d", list, index)
+                << QString::fromLatin1(list) << index << QString::fromLatin1(command);
             ++index;
         }
     };
@@ -296,12 +300,13 @@ void TstCatalogue::rowLayout_data()
     QTest::addColumn<QString>("usualSeparator");
     QTest::addColumn<int>("usualCount");
     QTest::addColumn<QList<int>>("trailingSpace");
-    QTest::newRow("basic") << "basic" << 45 << QList<int>() << QList<int>() << QList<int>() << "     " << 45
-                           << QList<int>();
-    QTest::newRow("setting") << "setting" << 109 << QList<int>{173, 184, 195} << QList<int>{116, 357}
-                             << QList<int>{307} << "  \t\t" << 91 << QList<int>{343};
-    QTest::newRow("read") << "read" << 99 << QList<int>() << QList<int>() << QList<int>() << " \t" << 71
-                          << QList<int>{6};
+    QTest::newRow("basic") << "basic" << 45 << QList<int>() << QList<int>() << QList<int>()
+                           << "     " << 45 << QList<int>();
+    QTest::newRow("setting") << "setting" << 109 << QList<int>{173, 184, 195}
+                             << QList<int>{116, 357} << QList<int>{307} << "  \t\t" << 91
+                             << QList<int>{343};
+    QTest::newRow("read") << "read" << 99 << QList<int>() << QList<int>() << QList<int>() << " \t"
+                          << 71 << QList<int>{6};
 }
 
 void TstCatalogue::rowLayout()
@@ -368,17 +373,21 @@ void TstCatalogue::oddRows_data()
     QTest::newRow("mark without ] (195)") << "setting" << 195 << "CF INPUT4 DIGITAL[CR";
     QTest::newRow("blank after mark (116)") << "setting" << 116 << "CF ORGMODE 480I[CR] ";
     QTest::newRow("blank after mark (357)") << "setting" << 357 << "CF HDWLMODE BROADCAST[CR] ";
-    QTest::newRow("semicolon (307)") << "setting" << 307
+    QTest::newRow("semicolon (307)")
+        << "setting" << 307
         << "CF RSENS BOTH[CR] \t\t;Select location of infrared remote receiver of remote control";
-    QTest::newRow("blank and tab at end (343)") << "setting" << 343
-        << "CF FDEFAULT RST[CR]  \t\t:Set the value to Factory Default \t";
-    QTest::newRow("blanks inside description (268)") << "setting" << 268
+    QTest::newRow("blank and tab at end (343)")
+        << "setting" << 343 << "CF FDEFAULT RST[CR]  \t\t:Set the value to Factory Default \t";
+    QTest::newRow("blanks inside description (268)")
+        << "setting" << 268
         << "CF LANG ENG[CR]  \t\t:Select English        Select language for OSD";
     QTest::newRow("no description (1)") << "setting" << 1 << "CF CONT DN[CR]";
     QTest::newRow("numeric entry (2)") << "setting" << 2 << "CF CONT 0%%[CR]  \t\t:% = 0-9";
-    QTest::newRow("placeholder in description (162)") << "setting" << 162
+    QTest::newRow("placeholder in description (162)")
+        << "setting" << 162
         << "CF INPUT1 DIGITAL[CR]  \t:Select Input11 and also set input source to %1";
-    QTest::newRow("read blank at end (6)") << "read" << 6
+    QTest::newRow("read blank at end (6)")
+        << "read" << 6
         << "CR TEMPFAIL[CR] :Get temperature when sensors approach abnomal temperature ";
     QTest::newRow("colon in description") << "basic" << 8 << "C0F[CR]     :Screen Normal size(4:3)";
 }
@@ -396,8 +405,8 @@ void TstCatalogue::placeholderRows_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("kind");
-    for (int index : {2, 5, 8, 11, 25, 28, 31, 34, 37, 40, 43, 46, 82, 85, 88, 91, 94, 97, 100,
-                      251, 254, 257, 260})
+    for (int index : {2,  5,  8,  11, 25, 28, 31,  34,  37,  40,  43, 46,
+                      82, 85, 88, 91, 94, 97, 100, 251, 254, 257, 260})
         QTest::addRow("%d", index) << index << "entry";
     for (int index : {12, 13, 290, 291, 292, 293, 294, 319, 324, 353, 360})
         QTest::addRow("%d", index) << index << "other";
@@ -437,15 +446,24 @@ void TstCatalogue::commandPart_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("command");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("mark only") << "[CR]" << "";
-    QTest::newRow("no mark") << "CR LAMPMODE" << "CR LAMPMODE";
-    QTest::newRow("mark") << "C00[CR]" << "C00";
-    QTest::newRow("open mark") << "CF INPUT2 DIGITAL[CR" << "CF INPUT2 DIGITAL";
-    QTest::newRow("first bracket wins") << "AB[C[D]" << "AB";
-    QTest::newRow("blanks kept") << "  CF X  [CR]" << "  CF X  ";
-    QTest::newRow("case kept") << "cf cont 0%%[CR]" << "cf cont 0%%";
-    QTest::newRow("closing bracket only") << "A]B" << "A]B";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("mark only") << "[CR]"
+                               << "";
+    QTest::newRow("no mark") << "CR LAMPMODE"
+                             << "CR LAMPMODE";
+    QTest::newRow("mark") << "C00[CR]"
+                          << "C00";
+    QTest::newRow("open mark") << "CF INPUT2 DIGITAL[CR"
+                               << "CF INPUT2 DIGITAL";
+    QTest::newRow("first bracket wins") << "AB[C[D]"
+                                        << "AB";
+    QTest::newRow("blanks kept") << "  CF X  [CR]"
+                                 << "  CF X  ";
+    QTest::newRow("case kept") << "cf cont 0%%[CR]"
+                               << "cf cont 0%%";
+    QTest::newRow("closing bracket only") << "A]B"
+                                          << "A]B";
 }
 
 void TstCatalogue::commandPart()

@@ -24,17 +24,22 @@ void TstCommandLine::answers_data()
     QTest::addColumn<QString>("err"); // expected in standard error
 
     const QString version = QStringLiteral("orva " ORVA_VERSION "\n");
-    QTest::newRow("--help") << QStringList{"--help"} << 0 << "--version" << "";
-    QTest::newRow("-h") << QStringList{"-h"} << 0 << "Usage:" << "";
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "--version"
+                            << "";
+    QTest::newRow("-h") << QStringList{"-h"} << 0 << "Usage:"
+                        << "";
     QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "";
     QTest::newRow("-v") << QStringList{"-v"} << 0 << version << "";
     QTest::newRow("unknown option") << QStringList{"--port=3"} << 2 << ""
                                     << "Unknown option 'port'";
-    QTest::newRow("unknown short option") << QStringList{"-x"} << 2 << "" << "Unknown option 'x'";
+    QTest::newRow("unknown short option") << QStringList{"-x"} << 2 << ""
+                                          << "Unknown option 'x'";
     QTest::newRow("toolkit option") << QStringList{"-platform", "xcb"} << 2 << ""
                                     << "Unknown option";
-    QTest::newRow("the toolkit's full help") << QStringList{"--help-all"} << 2 << "" << "--help";
-    QTest::newRow("argument") << QStringList{"COM1"} << 2 << "" << "Unexpected argument 'COM1'";
+    QTest::newRow("the toolkit's full help") << QStringList{"--help-all"} << 2 << ""
+                                             << "--help";
+    QTest::newRow("argument") << QStringList{"COM1"} << 2 << ""
+                              << "Unexpected argument 'COM1'";
     QTest::newRow("help and an unknown option") << QStringList{"--help", "--bogus"} << 2 << ""
                                                 << "Usage:";
 }

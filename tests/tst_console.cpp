@@ -1,8 +1,8 @@
-#include "protocol/catalogue.h"
-#include "panel/form1.h"
-#include "console/form3.h"
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "console/form3.h"
+#include "panel/form1.h"
+#include "protocol/catalogue.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -171,10 +171,13 @@ void TstConsole::rowChosen_data()
     QTest::addColumn<bool>("hintAfter"); // and the focus moved to Text1
 
     QTest::newRow("setting 2, placeholders") << 2 << 2 << false << "CF CONT 0%%[CR]" << true;
-    QTest::newRow("setting 162, % in description") << 2 << 162 << false << "CF INPUT1 DIGITAL[CR]" << true;
+    QTest::newRow("setting 162, % in description")
+        << 2 << 162 << false << "CF INPUT1 DIGITAL[CR]" << true;
     QTest::newRow("setting 290") << 2 << 290 << false << "CF LOGO %%%% OFF[CR]" << true;
-    QTest::newRow("setting 173, mark without ]") << 2 << 173 << false << "CF INPUT2 DIGITAL[CR]" << false;
-    QTest::newRow("setting 116, blank after mark") << 2 << 116 << false << "CF ORGMODE 480I[CR]" << false;
+    QTest::newRow("setting 173, mark without ]")
+        << 2 << 173 << false << "CF INPUT2 DIGITAL[CR]" << false;
+    QTest::newRow("setting 116, blank after mark")
+        << 2 << 116 << false << "CF ORGMODE 480I[CR]" << false;
     QTest::newRow("setting 0 hides the hint") << 2 << 0 << true << "CF CONT UP[CR]" << false;
     QTest::newRow("basic leaves it shown") << 1 << 37 << true << "CR0[CR]" << true;
     QTest::newRow("basic leaves it hidden") << 1 << 44 << false << "CRA[CR]" << false;
@@ -320,12 +323,16 @@ void TstConsole::sendText_data()
     QTest::newRow("tab pasted") << "CF\tX[CR]" << false << QByteArray("CF\tX\r");
     // Beyond ASCII: a Latin-1 character goes as its byte, anything else as
     // one '?' per character.
-    QTest::newRow("Latin-1 letter") << QStringLiteral("C\u00C90[CR]") << false << QByteArray("C\xC9" "0\r");
+    QTest::newRow("Latin-1 letter") << QStringLiteral("C\u00C90[CR]") << false
+                                    << QByteArray("C\xC9"
+                                                  "0\r");
     QTest::newRow("euro sign") << QStringLiteral("C\u20AC0[CR]") << false << QByteArray("C?0\r");
     QTest::newRow("Japanese") << QStringLiteral("\u96FB\u6E90[CR]") << false << QByteArray("??\r");
-    QTest::newRow("outside the BMP") << QStringLiteral("C\U0001F600" "0") << false << QByteArray("C?0\r");
-    QTest::newRow("lone surrogate") << QStringLiteral("C") + QChar(0xD800) + QStringLiteral("0") << false
-                                    << QByteArray("C?0\r");
+    QTest::newRow("outside the BMP") << QStringLiteral("C\U0001F600"
+                                                       "0")
+                                     << false << QByteArray("C?0\r");
+    QTest::newRow("lone surrogate") << QStringLiteral("C") + QChar(0xD800) + QStringLiteral("0")
+                                    << false << QByteArray("C?0\r");
 }
 
 void TstConsole::sendText()

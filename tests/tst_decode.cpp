@@ -49,7 +49,10 @@ void TstDecode::decode_data()
     row("CR0 99", "CR0", r("99\r"), keep);
     row("CR0 first digit only", "CR0", r("0"), keep);
     row("CR0 without CR still decodes", "CR0", r("00"), r(" Power ON"));
-    row("CR0 after ACK", "CR0", r("\x06" "00\r"), keep);
+    row("CR0 after ACK", "CR0",
+        r("\x06"
+          "00\r"),
+        keep);
     row("CR0 blank inside", "CR0", r("0 0\r"), keep);
     // Input mode.
     row("CR1 1", "CR1", r("1\r"), r(" Input 1"));
@@ -69,11 +72,15 @@ void TstDecode::decode_data()
     row("CR3 01234", "CR3", r("01234\r"), r("old   1 2 3 4   Hour Use"));
     row("CR3 after status words", "CR3", r("01234\r"), r(" Power ON   1 2 3 4   Hour Use"),
         r(" Power ON"));
-    row("CR3 all zeros", "CR3", r("00000\r"), QString(12, QLatin1Char(' ')) + r(" Hour Use"), QString());
+    row("CR3 all zeros", "CR3", r("00000\r"), QString(12, QLatin1Char(' ')) + r(" Hour Use"),
+        QString());
     row("CR3 10203 keeps inner zeros", "CR3", r("10203\r"), r(" 1 0 2 0 3   Hour Use"), QString());
     row("CR3 five characters", "CR3", r("01234"), keep);
     row("CR3 seven characters", "CR3", r("012345\r"), keep);
-    row("CR3 six with ACK", "CR3", r("\x06" "0123\r"), r("  [ACK] 0 1 2 3   Hour Use"), QString());
+    row("CR3 six with ACK", "CR3",
+        r("\x06"
+          "0123\r"),
+        r("  [ACK] 0 1 2 3   Hour Use"), QString());
     // Temperature: eighteen characters exactly.
     row("CR6 three fields", "CR6", r("11111 22222 33333\r"),
         r(" 1 1 1 1 1 deg C 2 2 2 2 2 deg C 3 3 3 3 3 deg C "));

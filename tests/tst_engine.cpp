@@ -1,7 +1,7 @@
-#include "protocol/engine.h"
-#include "ports/mscomm.h"
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "ports/mscomm.h"
+#include "protocol/engine.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -110,9 +110,9 @@ void TstEngine::frames_data()
                             << " A 0 0 1 C 0 0  [CR] ";
     QTest::newRow("to all") << "AFFF" << cr("CR0") << QByteArray("AFFFCR0\r")
                             << " A F F F C R 0  [CR] ";
-    QTest::newRow("extended word") << "" << cr("CF LAMPMODE FULL")
-                                   << QByteArray("CF LAMPMODE FULL\r")
-                                   << " C F _ L A M P M O D E _ F U L L  [CR] ";
+    QTest::newRow("extended word")
+        << "" << cr("CF LAMPMODE FULL") << QByteArray("CF LAMPMODE FULL\r")
+        << " C F _ L A M P M O D E _ F U L L  [CR] ";
 }
 
 void TstEngine::frames()
@@ -181,7 +181,7 @@ void TstEngine::lateReply()
     reply("80\r", 3);
     QCOMPARE(m_display->received, QStringLiteral(" 8 0  [CR] "));
     QCOMPARE(m_display->status, QStringLiteral(" Stand by"));
-    QVERIFY(m_display->cr); // shown again by the late reply
+    QVERIFY(m_display->cr);                                    // shown again by the late reply
     QCOMPARE(m_engine->replyBuffer(), QStringLiteral("80\r")); // kept until the next send
 }
 

@@ -2,11 +2,11 @@
 // up or the window is closed in the middle of an exchange, and the port is
 // held by another program or may not be opened by this user.
 
+#include "common/ptyline.h"
+#include "common/testenv.h"
 #include "panel/buttonmap.h"
 #include "panel/form1.h"
 #include "portdialog/form2.h"
-#include "common/ptyline.h"
-#include "common/testenv.h"
 
 #include <QColor>
 #include <QFile>
@@ -57,9 +57,10 @@ QString firstArrow()
 bool lockFileExists(const QString &device)
 {
     QString name = device;
-    name.remove(0, name.indexOf(QLatin1String("/dev/")) + 5).replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *dir : {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
-                            "/var/spool/uucp", "/tmp"}) {
+    name.remove(0, name.indexOf(QLatin1String("/dev/")) + 5)
+        .replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char *dir :
+         {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp"}) {
         if (QFile::exists(QLatin1String(dir) + QLatin1String("/LCK..") + name))
             return true;
     }
@@ -104,8 +105,8 @@ void TstFaults::lineEndsDuringExchange()
     QFETCH(bool, hangUp);
     auto line = std::make_unique<PtyLine>();
     QVERIFY(line->isValid());
-    const Keys keys = {{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "96"},
-                                {"StartUP/ADRESS", "A002"}};
+    const Keys keys = {
+        {"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", "A002"}};
     TestEnv::seed(keys + Keys{{"Ports/COM3", line->slavePath()}});
     Form1 form;
     form.Form_Load();
@@ -196,10 +197,13 @@ void TstFaults::openRefused_data()
 {
     QTest::addColumn<QString>("holder");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("held by another ORVA") << "orva" << "is in use by another program";
+    QTest::newRow("held by another ORVA") << "orva"
+                                          << "is in use by another program";
     // A terminal program opens the line for exclusive access.
-    QTest::newRow("held by a plain program") << "exclusive" << "is in use by another program";
-    QTest::newRow("not allowed to this user") << "nobody" << "permission denied";
+    QTest::newRow("held by a plain program") << "exclusive"
+                                             << "is in use by another program";
+    QTest::newRow("not allowed to this user") << "nobody"
+                                              << "permission denied";
 }
 
 void TstFaults::openRefused()

@@ -1,7 +1,7 @@
-#include "ports/mscomm.h"
 #include "common/ptyline.h"
-#include "ports/telnet.h"
 #include "common/testenv.h"
+#include "ports/mscomm.h"
+#include "ports/telnet.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,7 +86,7 @@ void TstMSComm::usbAdapterNumbers_data()
     // Adapters are links in the stand-in folder to files in "dev/"; an
     // entry "@name" is the link itself, "=name" the file it points to.
     QTest::addColumn<QStringList>("adapters");
-    QTest::addColumn<QStringList>("entries"); // "COMn=value"
+    QTest::addColumn<QStringList>("entries");  // "COMn=value"
     QTest::addColumn<QStringList>("expected"); // "n=@link" / "n=/device"
     const QStringList two = {"usb-B_Serial-if00-port0", "usb-A_Serial-if00-port0"};
     QTest::newRow("none") << QStringList{} << QStringList{}
@@ -109,9 +109,10 @@ void TstMSComm::usbAdapterNumbers_data()
         << QStringList{"usb-b", "usb-B", "usb-a"} << QStringList{}
         << QStringList{"3=@usb-B", "4=@usb-a", "5=@usb-b"};
     QTest::newRow("no adapter beyond COM15")
-        << QStringList{"usb-x"} << QStringList{"COM3=/a", "COM4=/a", "COM5=/a", "COM6=/a", "COM7=/a",
-                                   "COM8=/a", "COM9=/a", "COM10=/a", "COM11=/a", "COM12=/a",
-                                   "COM13=/a", "COM14=/a", "COM15=/a"}
+        << QStringList{"usb-x"}
+        << QStringList{"COM3=/a",  "COM4=/a",  "COM5=/a",  "COM6=/a",  "COM7=/a",
+                       "COM8=/a",  "COM9=/a",  "COM10=/a", "COM11=/a", "COM12=/a",
+                       "COM13=/a", "COM14=/a", "COM15=/a"}
         << QStringList{"15=/a", "16=/dev/ttyS15", "2=/dev/ttyS1"};
 }
 
@@ -159,25 +160,30 @@ void TstMSComm::telnetStream_data()
     QTest::addColumn<QStringList>("commands"); // "verb option [payload hex]"
     QTest::newRow("plain data") << QByteArrayList{"CR0\r\x06"_ba} << QByteArray("CR0\r\x06"_ba)
                                 << QStringList{};
-    QTest::newRow("escaped 0xFF") << QByteArrayList{"a\xff\xff"_ba "b"} << QByteArray("a\xff"_ba "b")
+    QTest::newRow("escaped 0xFF") << QByteArrayList{"a\xff\xff"_ba
+                                                    "b"}
+                                  << QByteArray("a\xff"_ba
+                                                "b")
                                   << QStringList{};
     QTest::newRow("option verbs between data")
         << QByteArrayList{"x\xff\xfd\x2cy\xff\xfe\x01z\xff\xfb\x00"_ba} << QByteArray("xyz")
         << QStringList{"253 44", "254 1", "251 0"};
     QTest::newRow("baud reply, split everywhere")
-        << QByteArrayList{"\xff"_ba, "\xfa"_ba, "\x2c"_ba, "\x65\x00"_ba, "\x00\x4b"_ba, "\x00\xff"_ba, "\xf0"_ba, "k"}
+        << QByteArrayList{"\xff"_ba,     "\xfa"_ba,     "\x2c"_ba, "\x65\x00"_ba,
+                          "\x00\x4b"_ba, "\x00\xff"_ba, "\xf0"_ba, "k"}
         << QByteArray("k") << QStringList{"250 44 6500004b00"};
     QTest::newRow("0xFF inside a subnegotiation")
         << QByteArrayList{"\xff\xfa\x2c\x65\x00\x00\xff\xff\xff\xf0"_ba} << QByteArray()
         << QStringList{"250 44 650000ff"};
-    QTest::newRow("NOP and go-ahead dropped") << QByteArrayList{"a\xff\xf1"_ba "b\xff\xf9"_ba}
+    QTest::newRow("NOP and go-ahead dropped") << QByteArrayList{"a\xff\xf1"_ba
+                                                                "b\xff\xf9"_ba}
                                               << QByteArray("ab") << QStringList{};
     QTest::newRow("broken subnegotiation end reads on")
         << QByteArrayList{"\xff\xfa\x2c\x6b\x00\xff\xfd\x03q"_ba} << QByteArray("q")
         << QStringList{"253 3"};
     QTest::newRow("endless subnegotiation is cut")
-        << QByteArrayList{"\xff\xfa\x2c"_ba + QByteArray(100000, 'x'), "\xff\xf0ok"_ba} << QByteArray("ok")
-        << QStringList{"250 44 " + QByteArray(64, 'x').toHex()};
+        << QByteArrayList{"\xff\xfa\x2c"_ba + QByteArray(100000, 'x'), "\xff\xf0ok"_ba}
+        << QByteArray("ok") << QStringList{"250 44 " + QByteArray(64, 'x').toHex()};
 }
 
 // Received bytes split into the line's data and the server's commands,
@@ -201,7 +207,10 @@ void TstMSComm::telnetStream()
     QCOMPARE(gotData, data);
     QCOMPARE(got, commands);
     // Sent data: every 0xFF doubled, nothing else touched.
-    QCOMPARE(TelnetStream::escape("\xff"_ba "C00\r\xff\xff"_ba), QByteArray("\xff\xff"_ba "C00\r\xff\xff\xff\xff"_ba));
+    QCOMPARE(TelnetStream::escape("\xff"_ba
+                                  "C00\r\xff\xff"_ba),
+             QByteArray("\xff\xff"_ba
+                        "C00\r\xff\xff\xff\xff"_ba));
 }
 
 // Each character is one byte on the line, in order, and each received byte
@@ -228,12 +237,16 @@ void TstMSComm::bytesBothWays()
         QCOMPARE(quint8(sent[code]), quint8(code));
 
     QSignalSpy events(&port, &MSComm::OnComm);
-    line.write(QByteArray("\x06" "00\r\xe9", 5));
+    line.write(QByteArray("\x06"
+                          "00\r\xe9",
+                          5));
     QTRY_VERIFY(events.count() >= 1);
     QCOMPARE(port.commEvent(), MSComm::comEvReceive);
     QString got = port.input();
     QTRY_VERIFY((got += port.input()).size() >= 5);
-    QCOMPARE(got, QString::fromLatin1("\x06" "00\r\xe9", 5));
+    QCOMPARE(got, QString::fromLatin1("\x06"
+                                      "00\r\xe9",
+                                      5));
     QCOMPARE(got.back().unicode(), char16_t(0xE9));
     QCOMPARE(port.input(), QString()); // read once, then gone
 
@@ -249,8 +262,7 @@ void TstMSComm::openFailures_data()
     QTest::addColumn<int>("failure");
     QTest::newRow("no such device") << 9 << "9600,N,8,1" << int(MSComm::OpenFailure::NoDevice);
     QTest::newRow("port zero") << 0 << "9600,N,8,1" << int(MSComm::OpenFailure::BadPortNumber);
-    QTest::newRow("negative port") << -1 << "9600,N,8,1"
-                                   << int(MSComm::OpenFailure::BadPortNumber);
+    QTest::newRow("negative port") << -1 << "9600,N,8,1" << int(MSComm::OpenFailure::BadPortNumber);
     QTest::newRow("bad settings") << 4 << "9600,Q,8,1" << int(MSComm::OpenFailure::BadSettings);
 }
 
@@ -295,16 +307,26 @@ void TstMSComm::otherProgramsLocks_data()
     QTest::addColumn<QString>("lockName"); // after "LCK..", %1 the line's number
     QTest::addColumn<bool>("throughLink"); // the line is opened through a link
     QTest::addColumn<bool>("inUse");
-    QTest::newRow("minicom's lock under the device's name") << "ascii" << "pts_%1" << false << true;
-    QTest::newRow("lock under the bare name") << "ascii" << "%1" << false << true;
-    QTest::newRow("lock under a link's name") << "ascii" << "adapter" << false << true;
-    QTest::newRow("old binary pid") << "binary" << "pts_%1" << false << true;
-    QTest::newRow("device's lock, opened through a link") << "ascii" << "pts_%1" << true << true;
-    QTest::newRow("flock on the device") << "flock" << "" << false << true;
-    QTest::newRow("lock of an ended program is stale") << "dead" << "pts_%1" << false << false;
-    QTest::newRow("ended, not yet reaped, is stale") << "zombie" << "pts_%1" << false << false;
-    QTest::newRow("empty lock is stale") << "empty" << "%1" << false << false;
-    QTest::newRow("nothing held, opened through a link") << "" << "" << true << false;
+    QTest::newRow("minicom's lock under the device's name") << "ascii"
+                                                            << "pts_%1" << false << true;
+    QTest::newRow("lock under the bare name") << "ascii"
+                                              << "%1" << false << true;
+    QTest::newRow("lock under a link's name") << "ascii"
+                                              << "adapter" << false << true;
+    QTest::newRow("old binary pid") << "binary"
+                                    << "pts_%1" << false << true;
+    QTest::newRow("device's lock, opened through a link") << "ascii"
+                                                          << "pts_%1" << true << true;
+    QTest::newRow("flock on the device") << "flock"
+                                         << "" << false << true;
+    QTest::newRow("lock of an ended program is stale") << "dead"
+                                                       << "pts_%1" << false << false;
+    QTest::newRow("ended, not yet reaped, is stale") << "zombie"
+                                                     << "pts_%1" << false << false;
+    QTest::newRow("empty lock is stale") << "empty"
+                                         << "%1" << false << false;
+    QTest::newRow("nothing held, opened through a link") << ""
+                                                         << "" << true << false;
 }
 
 // Another program's hold is seen, and its lock file stays. While the line is
@@ -353,7 +375,7 @@ void TstMSComm::otherProgramsLocks()
         QVERIFY(other.waitForStarted());
         const qint32 pid = qint32(other.processId());
         QVERIFY(holder != "dead" || other.waitForFinished());
-        written = holder == "binary" ? QByteArray(reinterpret_cast<const char *>(&pid), 4)
+        written = holder == "binary"  ? QByteArray(reinterpret_cast<const char *>(&pid), 4)
                   : holder == "empty" ? QByteArray()
                                       : QString::asprintf("%10d\n", pid).toLatin1();
         QVERIFY(TestEnv::writeFile(lock, written));
@@ -385,9 +407,12 @@ void TstMSComm::hangUpClosesThePort_data()
 {
     QTest::addColumn<QString>("node"); // "kept"/"removed": its node mounted elsewhere
     QTest::addColumn<QString>("reason");
-    QTest::newRow("far end hangs up") << "" << "the far end hung up";
-    QTest::newRow("far end hangs up, node stays") << "kept" << "the far end hung up";
-    QTest::newRow("device node goes") << "removed" << "the device went away";
+    QTest::newRow("far end hangs up") << ""
+                                      << "the far end hung up";
+    QTest::newRow("far end hangs up, node stays") << "kept"
+                                                  << "the far end hung up";
+    QTest::newRow("device node goes") << "removed"
+                                      << "the device went away";
 }
 
 // When the far end goes away the port closes itself, once, with a reason,

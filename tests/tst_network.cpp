@@ -1,11 +1,11 @@
 // Projectors behind a serial device server: the real ser2net on loopback,
 // bridged to a pseudo-terminal whose other end is the simulated projector.
 
+#include "common/ptyline.h"
+#include "common/testenv.h"
 #include "panel/form1.h"
 #include "portdialog/form2.h"
 #include "sim/projector.h"
-#include "common/ptyline.h"
-#include "common/testenv.h"
 
 #include <QApplication>
 #include <QFile>
@@ -61,14 +61,14 @@ public:
                          .arg(device, option)
                          .toUtf8());
         config.close();
-        const QString program = QStandardPaths::findExecutable(
-            "ser2net", {"/usr/sbin", "/usr/local/sbin", "/usr/bin"});
+        const QString program =
+            QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/usr/local/sbin", "/usr/bin"});
         if (program.isEmpty())
             return;
         m_process.setStandardOutputFile(m_dir.filePath("ser2net.log"));
         m_process.setStandardErrorFile(m_dir.filePath("ser2net.log"));
-        m_process.start(program, {"-n", "-d", "-c", config.fileName(), "-P",
-                                  m_dir.filePath("ser2net.pid")});
+        m_process.start(program,
+                        {"-n", "-d", "-c", config.fileName(), "-P", m_dir.filePath("ser2net.pid")});
         if (!m_process.waitForStarted(5000))
             return;
         // Ready once a connection is taken.
@@ -199,9 +199,12 @@ void TstNetwork::panelThroughServer_data()
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<int>("baudCode");
     QTest::addColumn<int>("speed"); // on the server's line
-    QTest::newRow("raw TCP: the server keeps its speed") << "tcp" << "tcp" << 96 << 38400;
-    QTest::newRow("RFC 2217 at 9600") << "telnet(rfc2217),tcp" << "rfc2217" << 96 << 9600;
-    QTest::newRow("RFC 2217 at 19200") << "telnet(rfc2217),tcp" << "rfc2217" << 192 << 19200;
+    QTest::newRow("raw TCP: the server keeps its speed") << "tcp"
+                                                         << "tcp" << 96 << 38400;
+    QTest::newRow("RFC 2217 at 9600") << "telnet(rfc2217),tcp"
+                                      << "rfc2217" << 96 << 9600;
+    QTest::newRow("RFC 2217 at 19200") << "telnet(rfc2217),tcp"
+                                       << "rfc2217" << 192 << 19200;
 }
 
 // The panel's power on reaches the projector behind the server and the
@@ -252,21 +255,31 @@ void TstNetwork::lineSettingsFollowTheProgram()
     port.setSettings(MSComm::settingsFor(96));
     QTRY_COMPARE(line.speed(), 9600);
 
-    QVERIFY(port.output(QString::fromLatin1("\xff" "C00\r\xff", 6)));
-    QCOMPARE(line.read(6), QByteArray("\xff" "C00\r\xff", 6));
+    QVERIFY(port.output(QString::fromLatin1("\xff"
+                                            "C00\r\xff",
+                                            6)));
+    QCOMPARE(line.read(6), QByteArray("\xff"
+                                      "C00\r\xff",
+                                      6));
     QSignalSpy events(&port, &MSComm::OnComm);
-    line.write(QByteArray("\xff\xff" "00\r", 5));
+    line.write(QByteArray("\xff\xff"
+                          "00\r",
+                          5));
     QString got;
     QTRY_VERIFY((got += port.input()).size() >= 5);
-    QCOMPARE(got, QString::fromLatin1("\xff\xff" "00\r", 5));
+    QCOMPARE(got, QString::fromLatin1("\xff\xff"
+                                      "00\r",
+                                      5));
 }
 
 void TstNetwork::dropClosesOnce_data()
 {
     QTest::addColumn<QString>("accepter");
     QTest::addColumn<QString>("scheme");
-    QTest::newRow("raw TCP") << "tcp" << "tcp";
-    QTest::newRow("RFC 2217") << "telnet(rfc2217),tcp" << "rfc2217";
+    QTest::newRow("raw TCP") << "tcp"
+                             << "tcp";
+    QTest::newRow("RFC 2217") << "telnet(rfc2217),tcp"
+                              << "rfc2217";
 }
 
 // When the server goes away the port closes once, as after a hang-up, and
@@ -304,14 +317,17 @@ void TstNetwork::failureReasons_data()
     QTest::addColumn<int>("failure");
     QTest::addColumn<QString>("detail");
     QTest::addColumn<QByteArray>("answer"); // the fake server's to the line settings
-    QTest::newRow("nothing listens") << "" << "tcp" << int(MSComm::OpenFailure::ConnectionRefused)
+    QTest::newRow("nothing listens") << ""
+                                     << "tcp" << int(MSComm::OpenFailure::ConnectionRefused)
                                      << "connection refused" << QByteArray();
     QTest::newRow("raw server does not answer Telnet")
-        << "tcp" << "rfc2217" << int(MSComm::OpenFailure::NoAnswer) << "no answer within 2 seconds"
+        << "tcp"
+        << "rfc2217" << int(MSComm::OpenFailure::NoAnswer) << "no answer within 2 seconds"
         << QByteArray();
     QTest::newRow("Telnet server without line settings")
-        << "telnet,tcp" << "rfc2217" << int(MSComm::OpenFailure::SettingsRefused)
-        << "refused the line settings" << QByteArray();
+        << "telnet,tcp"
+        << "rfc2217" << int(MSComm::OpenFailure::SettingsRefused) << "refused the line settings"
+        << QByteArray();
     const QString fake = "fake";
     QTest::newRow("server takes the option but never answers the settings")
         << fake << "rfc2217" << int(MSComm::OpenFailure::NoAnswer) << "no answer within 2 seconds"
@@ -319,14 +335,20 @@ void TstNetwork::failureReasons_data()
     const int refused = int(MSComm::OpenFailure::SettingsRefused);
     const QString asked = "the server refused the line settings: asked for 19200 baud, 8 data "
                           "bits, no parity, 1 stop bit; it set ";
-    QTest::newRow("server keeps another baud") << fake << "rfc2217" << refused
-        << asked + "9600 baud, 8 data bits, no parity, 1 stop bit." << comPortAnswer(9600, 8, 1, 1);
-    QTest::newRow("server keeps another data size") << fake << "rfc2217" << refused
-        << asked + "19200 baud, 7 data bits, no parity, 1 stop bit." << comPortAnswer(19200, 7, 1, 1);
-    QTest::newRow("server keeps another parity") << fake << "rfc2217" << refused
-        << asked + "19200 baud, 8 data bits, even parity, 1 stop bit." << comPortAnswer(19200, 8, 3, 1);
-    QTest::newRow("server keeps another stop size") << fake << "rfc2217" << refused
-        << asked + "19200 baud, 8 data bits, no parity, 2 stop bits." << comPortAnswer(19200, 8, 1, 2);
+    QTest::newRow("server keeps another baud")
+        << fake << "rfc2217" << refused << asked + "9600 baud, 8 data bits, no parity, 1 stop bit."
+        << comPortAnswer(9600, 8, 1, 1);
+    QTest::newRow("server keeps another data size")
+        << fake << "rfc2217" << refused << asked + "19200 baud, 7 data bits, no parity, 1 stop bit."
+        << comPortAnswer(19200, 7, 1, 1);
+    QTest::newRow("server keeps another parity")
+        << fake << "rfc2217" << refused
+        << asked + "19200 baud, 8 data bits, even parity, 1 stop bit."
+        << comPortAnswer(19200, 8, 3, 1);
+    QTest::newRow("server keeps another stop size")
+        << fake << "rfc2217" << refused
+        << asked + "19200 baud, 8 data bits, no parity, 2 stop bits."
+        << comPortAnswer(19200, 8, 1, 2);
 }
 
 // Why a network port did not open, as the dialog's detail line says it; the
@@ -385,7 +407,8 @@ void TstNetwork::simulatorOnTcp()
     QVERIFY(port.output("C00\rCR0\r"));
     QString got;
     QTRY_VERIFY((got += port.input()).size() >= 4);
-    QCOMPARE(got, QStringLiteral("\x06" "00\r"));
+    QCOMPARE(got, QStringLiteral("\x06"
+                                 "00\r"));
     sim.terminate();
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 0);
@@ -401,12 +424,13 @@ void TstNetwork::lostAndBack_data()
     QTest::newRow("RFC 2217: ser2net restarted") << "telnet(rfc2217),tcp" << int(Restart) << closed;
     // Its "Port already in use" before the close is no reply.
     QTest::newRow("raw TCP: ser2net's one connection is taken") << "tcp" << int(Busy) << closed;
-    QTest::newRow("a Telnet server opened as raw TCP") << "telnet(rfc2217),tcp" << int(Telnet)
-        << "this endpoint speaks Telnet: use rfc2217://";
-    QTest::newRow("a Telnet option storm") << "telnet(rfc2217),tcp" << int(Storm)
+    QTest::newRow("a Telnet server opened as raw TCP")
+        << "telnet(rfc2217),tcp" << int(Telnet) << "this endpoint speaks Telnet: use rfc2217://";
+    QTest::newRow("a Telnet option storm")
+        << "telnet(rfc2217),tcp" << int(Storm)
         << "the server sent more than 100 Telnet option commands in a second";
-    QTest::newRow("a server that reads nothing") << "telnet(rfc2217),tcp" << int(ReadsNothing)
-        << "the server takes no data";
+    QTest::newRow("a server that reads nothing")
+        << "telnet(rfc2217),tcp" << int(ReadsNothing) << "the server takes no data";
 }
 
 // A network port that was lost shows why on the "COM" button, as orvactl
@@ -419,8 +443,8 @@ void TstNetwork::lostAndBack()
     PtyLine line;
     SimProjector projector;
     line.serve(&projector);
-    auto server = std::make_unique<Ser2Net>(line.slavePath(), accepter,
-                                            cause == Busy ? "max-connections: 1" : "kickolduser: true");
+    auto server = std::make_unique<Ser2Net>(
+        line.slavePath(), accepter, cause == Busy ? "max-connections: 1" : "kickolduser: true");
     QVERIFY(server->isReady());
     const char *scheme = accepter == "tcp" ? "tcp" : "rfc2217";
     FakeServer fake(comPortAnswer(9600, 8, 1, 1));

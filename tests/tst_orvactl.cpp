@@ -1,7 +1,7 @@
-#include "ports/mscomm.h"
-#include "sim/projector.h"
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "ports/mscomm.h"
+#include "sim/projector.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -150,8 +150,8 @@ void TstOrvactl::runs_data()
     auto row = [](const char *name) -> QTestData & { return QTest::newRow(name); };
 
     row("power on, then the status reads Power ON")
-        << none << dev + QStringList{"send", "C00", "CR0"} << sim << 0
-        << QByteArray("C00\rCR0\r") << QStringList{"[ACK]", "Power ON"} << 0;
+        << none << dev + QStringList{"send", "C00", "CR0"} << sim << 0 << QByteArray("C00\rCR0\r")
+        << QStringList{"[ACK]", "Power ON"} << 0;
     row("a silent peer: no answer within the time-out")
         << none << dev + QStringList{"--timeout", "300", "send", "CR0"} << int(Peer::Silent) << 1
         << QByteArray("CR0\r") << QStringList{"X X X X"} << 0;
@@ -228,16 +228,15 @@ void TstOrvactl::runs_data()
         << 0;
     row("mapped port without its device")
         << QStringList{"Ports/COM9=" + absent} << QStringList{"--port", "9", "send", "C00"} << sim
-        << 3 << QByteArray()
-        << QStringList{"COM9 (" + absent + "): the device does not exist."} << 0;
+        << 3 << QByteArray() << QStringList{"COM9 (" + absent + "): the device does not exist."}
+        << 0;
     row("no stored port")
         << none << QStringList{"send", "C00"} << sim << 3 << QByteArray()
         << QStringList{"orvactl: no port is stored; choose one with COM in the orva window, "
                        "or give --port N or --device PATH.\n"}
         << 0;
-    row("the line hangs up")
-        << none << dev + QStringList{"send", "CR0", "CR1"} << int(Peer::HangUp) << 3
-        << QByteArray("CR0\r") << QStringList{"lost"} << 0;
+    row("the line hangs up") << none << dev + QStringList{"send", "CR0", "CR1"} << int(Peer::HangUp)
+                             << 3 << QByteArray("CR0\r") << QStringList{"lost"} << 0;
 }
 
 void TstOrvactl::runs()
@@ -279,9 +278,8 @@ void TstOrvactl::runs()
         arg = withLine(arg);
 
     const Run r = run(line, args, Peer(peer));
-    QVERIFY2(r.exitCode == exitCode, qPrintable(QString("exit %1\n%2%3")
-                                                    .arg(r.exitCode)
-                                                    .arg(r.out, r.err)));
+    QVERIFY2(r.exitCode == exitCode,
+             qPrintable(QString("exit %1\n%2%3").arg(r.exitCode).arg(r.out, r.err)));
     QCOMPARE(r.line, onLine);
     const QString text = exitCode >= 2 ? r.err : r.out;
     for (const QString &part : shown)
@@ -326,8 +324,8 @@ void TstOrvactl::list_data()
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<int>("count");
-    QTest::newRow("everything")
-        << QStringList{} << QStringList{"C00", "CR STATUS"} << 45 + 362 + 99;
+    QTest::newRow("everything") << QStringList{} << QStringList{"C00", "CR STATUS"}
+                                << 45 + 362 + 99;
     QTest::newRow("every word must match")
         << QStringList{"lamp", "MODE"} << QStringList{"CF LAMPMODE FULL", "CR LAMPMODE", "!C00"}
         << -1;

@@ -1,9 +1,9 @@
 // What the panel's buttons put on the line: every button of the command map
 // and the status column, with and without a projector address, the arrows'
 // press-and-hold, the END button and the address selection across a restart.
-#include "panel/form1.h"
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "panel/form1.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -21,14 +21,29 @@ struct Click {
     const char *command;
 };
 const Click kClicks[] = {
-    {"Command17", "C00"}, {"Command18", "C01"}, {"Command27", "C05"}, {"Command28", "C06"},
-    {"Command53", "C07"}, {"Command41", "C08"}, {"Command21", "C0D"}, {"Command22", "C0E"},
-    {"Command25", "C43"}, {"Command26", "C44"}, {"Command31", "C0F"}, {"Command32", "C10"},
-    {"Command9", "CF LAMPMODE FULL"},       {"Command68", "CF LAMPMODE HALF"},
-    {"Command23", "C1C"}, {"Command24", "C1D"}, {"Command6", "C3F"},
-    {"Command60", "CF KEYDIS NONE"},        {"Command61", "CF KEYDIS RC"},
-    {"Command62", "CF KEYDIS KEY"},         {"Command3", "C1E"},
-    {"Command13", "C89"}, {"Command14", "C8A"},
+    {"Command17", "C00"},
+    {"Command18", "C01"},
+    {"Command27", "C05"},
+    {"Command28", "C06"},
+    {"Command53", "C07"},
+    {"Command41", "C08"},
+    {"Command21", "C0D"},
+    {"Command22", "C0E"},
+    {"Command25", "C43"},
+    {"Command26", "C44"},
+    {"Command31", "C0F"},
+    {"Command32", "C10"},
+    {"Command9", "CF LAMPMODE FULL"},
+    {"Command68", "CF LAMPMODE HALF"},
+    {"Command23", "C1C"},
+    {"Command24", "C1D"},
+    {"Command6", "C3F"},
+    {"Command60", "CF KEYDIS NONE"},
+    {"Command61", "CF KEYDIS RC"},
+    {"Command62", "CF KEYDIS KEY"},
+    {"Command3", "C1E"},
+    {"Command13", "C89"},
+    {"Command14", "C8A"},
 };
 // The status column and "IMAGE".
 const Click kQueries[] = {
@@ -160,7 +175,8 @@ void TstPanelButtons::clickButtons_data()
     QTest::addColumn<QString>("command");
     int i = 0;
     for (const Click &c : kClicks) {
-        QTest::addRow("%s", c.button) << c.button << "Option1" << "" << c.command;
+        QTest::addRow("%s", c.button) << c.button << "Option1"
+                                      << "" << c.command;
         const auto &[option, prefix] = kAddresses[1 + i++ % 5];
         QTest::addRow("%s %s", c.button, prefix) << c.button << option << prefix << c.command;
     }
@@ -222,9 +238,11 @@ void TstPanelButtons::statusReplyDecoded_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("status");
-    QTest::newRow("no address") << "" << " Power ON";
+    QTest::newRow("no address") << ""
+                                << " Power ON";
     // With an address the query carries the prefix and is not decoded.
-    QTest::newRow("address 001") << "A001" << "";
+    QTest::newRow("address 001") << "A001"
+                                 << "";
 }
 
 void TstPanelButtons::statusReplyDecoded()
@@ -407,13 +425,13 @@ void TstPanelButtons::anyReleaseEndsHold_data()
     QTest::addColumn<int>("releaseWith");
     QTest::newRow("left, released") << int(Qt::LeftButton) << "Command12" << int(Qt::LeftButton);
     QTest::newRow("right, released") << int(Qt::RightButton) << "Command12" << int(Qt::RightButton);
-    QTest::newRow("middle, released") << int(Qt::MiddleButton) << "Command12"
-                                      << int(Qt::MiddleButton);
+    QTest::newRow("middle, released")
+        << int(Qt::MiddleButton) << "Command12" << int(Qt::MiddleButton);
     // The release of a press that was ignored ends the hold all the same.
-    QTest::newRow("left held, right released") << int(Qt::LeftButton) << "Command12"
-                                               << int(Qt::RightButton);
-    QTest::newRow("released over another arrow") << int(Qt::LeftButton) << "Command48"
-                                                 << int(Qt::LeftButton);
+    QTest::newRow("left held, right released")
+        << int(Qt::LeftButton) << "Command12" << int(Qt::RightButton);
+    QTest::newRow("released over another arrow")
+        << int(Qt::LeftButton) << "Command48" << int(Qt::LeftButton);
 }
 
 // Whatever mouse button goes up over an arrow ends the hold, and leaves the
@@ -429,8 +447,7 @@ void TstPanelButtons::anyReleaseEndsHold()
     QCOMPARE(m_line->read(4), QByteArray("C5D\r"));
     QCOMPARE(m_form->Label11->text(), QStringLiteral(" C 5 D  [CR] "));
 
-    QTest::mouseRelease(m_form->findChild<QPushButton *>(releaseOn),
-                        Qt::MouseButton(releaseWith));
+    QTest::mouseRelease(m_form->findChild<QPushButton *>(releaseOn), Qt::MouseButton(releaseWith));
     QCOMPARE(m_form->engine.holdKind(), 0);
     QVERIFY(!m_form->engine.holding());
     QVERIFY(!button("Command12")->isDown());

@@ -1,7 +1,7 @@
 // The main window as the operator sees it: where every control stands, how
 // it looks, what the two window heights show, and the Ctrl+H shortcut.
-#include "panel/form1.h"
 #include "common/testenv.h"
+#include "panel/form1.h"
 
 #include <QAbstractButton>
 #include <QFontInfo>
@@ -205,8 +205,7 @@ class KeyCounter : public QObject
 public:
     explicit KeyCounter(int key)
         : m_key(key)
-    {
-    }
+    {}
     int presses = 0;
 
 protected:
@@ -446,12 +445,11 @@ void TstPanelLayout::arrowPictures_data()
 {
     QTest::addColumn<QString>("face");
     const std::pair<const char *, const char *> arrows[] = {
-        {"Command5", "up"},     {"Command7", "down"},   {"Command38", "left"},
-        {"Command8", "right"},  {"Command10", "up"},    {"Command35", "down"},
-        {"Command4", "left"},   {"Command11", "right"}, {"Command12", "up"},
-        {"Command20", "down"},  {"Command15", "left"},  {"Command19", "right"},
-        {"Command30", "up"},    {"Command42", "down"},  {"Command1", "up"},
-        {"Command2", "down"},   {"Command48", "up"},    {"Command49", "down"},
+        {"Command5", "up"},  {"Command7", "down"},  {"Command38", "left"}, {"Command8", "right"},
+        {"Command10", "up"}, {"Command35", "down"}, {"Command4", "left"},  {"Command11", "right"},
+        {"Command12", "up"}, {"Command20", "down"}, {"Command15", "left"}, {"Command19", "right"},
+        {"Command30", "up"}, {"Command42", "down"}, {"Command1", "up"},    {"Command2", "down"},
+        {"Command48", "up"}, {"Command49", "down"},
     };
     for (const auto &[button, face] : arrows)
         QTest::newRow(button) << QString::fromLatin1(face);
@@ -586,8 +584,8 @@ void TstPanelLayout::ctrlH_data()
     QTest::newRow("Ctrl+Shift+H") << "Command17" << int(Qt::Key_H) << (ctrl | shift) << false;
     QTest::newRow("Alt+H") << "Command17" << int(Qt::Key_H) << alt << false;
     QTest::newRow("Ctrl+Alt+H") << "Command17" << int(Qt::Key_H) << (ctrl | alt) << false;
-    QTest::newRow("Ctrl+Shift+Alt+H") << "Command17" << int(Qt::Key_H) << (ctrl | shift | alt)
-                                      << false;
+    QTest::newRow("Ctrl+Shift+Alt+H")
+        << "Command17" << int(Qt::Key_H) << (ctrl | shift | alt) << false;
     QTest::newRow("plain H") << "Command17" << int(Qt::Key_H) << 0 << false;
     QTest::newRow("Shift+H") << "Command17" << int(Qt::Key_H) << shift << false;
     QTest::newRow("Ctrl+G") << "Command17" << int(Qt::Key_G) << ctrl << false;
@@ -615,10 +613,10 @@ void TstPanelLayout::ctrlH()
     QCOMPARE(m_form->outerHeightTwips(), switches ? 8100 : 5100);
     QCOMPARE(m_form->height(), switches ? ClientFull : ClientCompact);
     QCOMPARE(m_form->pos(), topLeft);
-    QCOMPARE(m_form->findChild<QWidget *>(QStringLiteral("Command44"))->mapTo(m_form.get(), QPoint())
-                     .y()
-                 < m_form->height(),
-             switches);
+    QCOMPARE(
+        m_form->findChild<QWidget *>(QStringLiteral("Command44"))->mapTo(m_form.get(), QPoint()).y()
+            < m_form->height(),
+        switches);
 }
 
 void TstPanelLayout::ctrlHTwiceHidesAgain()

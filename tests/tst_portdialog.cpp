@@ -2,10 +2,10 @@
 // Cancel and the close box, against a pseudo-terminal mapped as COM3 and a
 // device that does not exist mapped as COM4. Every message box is answered.
 
-#include "panel/form1.h"
-#include "portdialog/form2.h"
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "panel/form1.h"
+#include "portdialog/form2.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -180,15 +180,22 @@ void TstPortDialog::typing_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("checked");
-    QTest::newRow("7") << QStringList{"7"} << 7 << "7" << "";
-    QTest::newRow("7 then 71") << QStringList{"7", "1"} << 7 << "0" << "";
-    QTest::newRow("15") << QStringList{"15"} << 15 << "15" << "";
-    QTest::newRow("16 keeps 1") << QStringList{"16"} << 1 << "0" << "";
-    QTest::newRow("71 then 9") << QStringList{"71", "9"} << 9 << "9" << "";
-    QTest::newRow("COM2 then 9") << QStringList{"@Option4", "9"} << 9 << "9" << "Option4";
-    QTest::newRow("9 then COM2") << QStringList{"9", "@Option4"} << 2 << "9" << "Option4";
-    QTest::newRow("COM2, 9, COM2 again")
-        << QStringList{"@Option4", "9", "@Option4"} << 2 << "9" << "Option4";
+    QTest::newRow("7") << QStringList{"7"} << 7 << "7"
+                       << "";
+    QTest::newRow("7 then 71") << QStringList{"7", "1"} << 7 << "0"
+                               << "";
+    QTest::newRow("15") << QStringList{"15"} << 15 << "15"
+                        << "";
+    QTest::newRow("16 keeps 1") << QStringList{"16"} << 1 << "0"
+                                << "";
+    QTest::newRow("71 then 9") << QStringList{"71", "9"} << 9 << "9"
+                               << "";
+    QTest::newRow("COM2 then 9") << QStringList{"@Option4", "9"} << 9 << "9"
+                                 << "Option4";
+    QTest::newRow("9 then COM2") << QStringList{"9", "@Option4"} << 2 << "9"
+                                 << "Option4";
+    QTest::newRow("COM2, 9, COM2 again") << QStringList{"@Option4", "9", "@Option4"} << 2 << "9"
+                                         << "Option4";
 }
 
 void TstPortDialog::typing()
@@ -220,14 +227,22 @@ void TstPortDialog::badText_data()
         QTest::addRow("set '%s'", text) << "set" << text << 3 << "0";
     QTest::newRow("set Arabic-Indic 1") << "set" << QStringLiteral("\u0661") << 3 << "0";
     QTest::newRow("set fullwidth 7") << "set" << QStringLiteral("\uff17") << 3 << "0";
-    QTest::newRow("set blanks around 12") << "set" << "\t12 " << 12 << "\t12 ";
-    QTest::newRow("set 1, blank, 2") << "set" << "1 2" << 3 << "0";
-    QTest::newRow("paste COM7") << "paste" << "COM7" << 3 << "0";
-    QTest::newRow("type -") << "type" << "-" << 3 << "0";
-    QTest::newRow("type abc") << "type" << "abc" << 3 << "0";
-    QTest::newRow("type x9") << "type" << "x9" << 9 << "9";
-    QTest::newRow("set 07") << "set" << "07" << 7 << "07";
-    QTest::newRow("paste 12") << "paste" << "12" << 12 << "12";
+    QTest::newRow("set blanks around 12") << "set"
+                                          << "\t12 " << 12 << "\t12 ";
+    QTest::newRow("set 1, blank, 2") << "set"
+                                     << "1 2" << 3 << "0";
+    QTest::newRow("paste COM7") << "paste"
+                                << "COM7" << 3 << "0";
+    QTest::newRow("type -") << "type"
+                            << "-" << 3 << "0";
+    QTest::newRow("type abc") << "type"
+                              << "abc" << 3 << "0";
+    QTest::newRow("type x9") << "type"
+                             << "x9" << 9 << "9";
+    QTest::newRow("set 07") << "set"
+                            << "07" << 7 << "07";
+    QTest::newRow("paste 12") << "paste"
+                              << "12" << 12 << "12";
 }
 
 void TstPortDialog::badText()
@@ -256,8 +271,12 @@ void TstPortDialog::okMissingThenPresent_data()
     QTest::addColumn<QString>("baud");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("settings");
-    QTest::newRow("9600") << "Option1" << "96" << "9600,N,8,1";
-    QTest::newRow("19200") << "Option2" << "192" << "19200,N,8,1";
+    QTest::newRow("9600") << "Option1"
+                          << "96"
+                          << "9600,N,8,1";
+    QTest::newRow("19200") << "Option2"
+                           << "192"
+                           << "19200,N,8,1";
 }
 
 void TstPortDialog::okMissingThenPresent()
@@ -291,12 +310,13 @@ void TstPortDialog::okMissingThenPresent()
 
 void TstPortDialog::failureReasons_data()
 {
-    QTest::addColumn<int>("start"); // ComPortNo when "COM" is pressed
+    QTest::addColumn<int>("start");     // ComPortNo when "COM" is pressed
     QTest::addColumn<bool>("holdCom3"); // another program has COM3 open
     QTest::addColumn<QStringList>("reason");
     QTest::newRow("no port") << 0 << false << QStringList{"No port is chosen"};
     QTest::newRow("in use") << 3 << true
-                            << QStringList{"COM3", m_line->slavePath(), "in use by another program"};
+                            << QStringList{"COM3", m_line->slavePath(),
+                                           "in use by another program"};
     QTest::newRow("stored 16") << 16 << false << QStringList{"16 is not a port number"};
     QTest::newRow("stored -2") << -2 << false << QStringList{"-2 is not a port number"};
     QTest::newRow("address without port")
@@ -508,14 +528,14 @@ void TstPortDialog::tooltips()
 void TstPortDialog::tooltipsForAdaptersAndServers_data()
 {
     QTest::addColumn<QString>("entry"); // COM9's entry; "" for none
-    QTest::addColumn<bool>("plugged"); // an adapter link, to the line or to nothing
+    QTest::addColumn<bool>("plugged");  // an adapter link, to the line or to nothing
     QTest::addColumn<int>("port");
     QTest::addColumn<QStringList>("parts");
     const QString adapter = QStringLiteral("usb-Acme_USB_Serial_A1-if00-port0");
     // COM3 and COM4 have entries: the adapter is the next free number.
-    QTest::newRow("adapter plugged in") << "" << true << 5
-                                        << QStringList{"COM5", "USB adapter", adapter,
-                                                       "<adapter line>", "present"};
+    QTest::newRow("adapter plugged in")
+        << "" << true << 5
+        << QStringList{"COM5", "USB adapter", adapter, "<adapter line>", "present"};
     QTest::newRow("adapter gone") << "" << false << 5
                                   << QStringList{"COM5", "USB adapter", adapter, "not found"};
     QTest::newRow("raw server") << "tcp://projector.lan:4001" << false << 9

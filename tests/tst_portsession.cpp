@@ -1,7 +1,7 @@
-#include "ports/mscomm.h"
-#include "ports/portsession.h"
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "ports/mscomm.h"
+#include "ports/portsession.h"
 
 #include <QTest>
 

@@ -34,14 +34,14 @@ void TstRender::marks_data()
         << s("_?") << s(" _ ? ") << unsigned(NoLegend);
     QTest::newRow("first and last printable") << s("!z") << s(" ! z ") << unsigned(NoLegend);
     QTest::newRow("brace, tilde, DEL") << s("{~\x7f") << s(" ? ? ? ") << unsigned(NoLegend);
-    QTest::newRow("NUL and other controls") << s("\0\x01\x1f\t", 4) << s(" ? ? ? ? ")
-                                            << unsigned(NoLegend);
+    QTest::newRow("NUL and other controls")
+        << s("\0\x01\x1f\t", 4) << s(" ? ? ? ? ") << unsigned(NoLegend);
     QTest::newRow("beyond ASCII") << QString(QChar(0xE9)) + QChar(0xFF) << s(" ? ? ")
                                   << unsigned(NoLegend);
-    QTest::newRow("all three legends") << s("\x06 1\r") << s("  [ACK] _ 1  [CR] ")
-                                       << unsigned(AckLegend | CrLegend | SpaceLegend);
-    QTest::newRow("addressed command") << s("A001C00\r") << s(" A 0 0 1 C 0 0  [CR] ")
-                                       << unsigned(CrLegend);
+    QTest::newRow("all three legends")
+        << s("\x06 1\r") << s("  [ACK] _ 1  [CR] ") << unsigned(AckLegend | CrLegend | SpaceLegend);
+    QTest::newRow("addressed command")
+        << s("A001C00\r") << s(" A 0 0 1 C 0 0  [CR] ") << unsigned(CrLegend);
 }
 
 void TstRender::marks()
@@ -70,7 +70,9 @@ void TstRender::everyByteHasAMark()
 
 void TstRender::incrementalEqualsWhole()
 {
-    const QString reply = QString::fromLatin1("\x06" "01 234\r\n" "{x}\x7f");
+    const QString reply = QString::fromLatin1("\x06"
+                                              "01 234\r\n"
+                                              "{x}\x7f");
     for (int cut = 0; cut <= reply.size(); ++cut) {
         Incremental inc;
         Legends a = inc.append(QStringView(reply).left(cut));

@@ -1,5 +1,5 @@
-#include "store/settingsstore.h"
 #include "common/testenv.h"
+#include "store/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,9 +116,11 @@ void TstSettings::reads_data()
 
     const QString s = "StartUP", p = "Ports";
     QTest::newRow("line without = skipped")
-        << QByteArray("[Ports]\nCOM6 /dev/ttyUSB1\nCOM5=/dev/ttyS9\n") << p << "COM5" << "/dev/ttyS9";
+        << QByteArray("[Ports]\nCOM6 /dev/ttyUSB1\nCOM5=/dev/ttyS9\n") << p << "COM5"
+        << "/dev/ttyS9";
     QTest::newRow("line without = is no key")
-        << QByteArray("[Ports]\nCOM6 /dev/ttyUSB1\n") << p << "COM6" << "<absent>";
+        << QByteArray("[Ports]\nCOM6 /dev/ttyUSB1\n") << p << "COM6"
+        << "<absent>";
     QTest::newRow("non-UTF-8 byte, one character per byte")
         << QByteArray("[Ports]\nCOM5=/dev/serial/by-id/usb-Caf\xE9\n") << p << "COM5"
         << QString::fromLatin1("/dev/serial/by-id/usb-Caf\xE9");
@@ -130,18 +132,22 @@ void TstSettings::reads_data()
     QTest::newRow("stray quote hides nothing after it")
         << QByteArray("[StartUP]\nBaudRate=96\"\n[Ports]\nCOM3=/dev/ttyUSB0\n") << p << "COM3"
         << "/dev/ttyUSB0";
-    QTest::newRow("empty quotes") << QByteArray("[StartUP]\nADRESS=\"\"\n") << s << "ADRESS" << "";
+    QTest::newRow("empty quotes") << QByteArray("[StartUP]\nADRESS=\"\"\n") << s << "ADRESS"
+                                  << "";
     QTest::newRow("one quote kept") << QByteArray("[StartUP]\nADRESS=\"A002\n") << s << "ADRESS"
                                     << "\"A002";
-    QTest::newRow("key of another section")
-        << QByteArray("[Ports]\nADRESS=A003\n") << s << "ADRESS" << "<absent>";
+    QTest::newRow("key of another section") << QByteArray("[Ports]\nADRESS=A003\n") << s << "ADRESS"
+                                            << "<absent>";
     QTest::newRow("key before any section")
-        << QByteArray("ComPort=3\n[StartUP]\n") << s << "ComPort" << "<absent>";
+        << QByteArray("ComPort=3\n[StartUP]\n") << s << "ComPort"
+        << "<absent>";
     QTest::newRow("comment is no key") << QByteArray("[StartUP]\n;ComPort=5\n") << s << "ComPort"
                                        << "<absent>";
     QTest::newRow("comment after a section name")
-        << QByteArray("[StartUP] ; mine\nComPort=3\n") << s << "ComPort" << "3";
-    QTest::newRow("empty file") << QByteArray() << s << "ComPort" << "<absent>";
+        << QByteArray("[StartUP] ; mine\nComPort=3\n") << s << "ComPort"
+        << "3";
+    QTest::newRow("empty file") << QByteArray() << s << "ComPort"
+                                << "<absent>";
     QTest::newRow("names in another letter case")
         << QByteArray("[startup]\ncomport=3\n") << s << "ComPort"
         << "3";
@@ -153,8 +159,8 @@ void TstSettings::reads_data()
         << "3";
     static const char garbage[] = "\xff\xfe[StartUP\nComPort=3\n=\n[[x]\n\x01\x02\0ComPort=9";
     QTest::newRow("binary garbage")
-        << QByteArray::fromRawData(garbage, sizeof garbage - 1) << s
-        << "ComPort" << "<absent>";
+        << QByteArray::fromRawData(garbage, sizeof garbage - 1) << s << "ComPort"
+        << "<absent>";
 }
 
 void TstSettings::reads()
@@ -179,65 +185,70 @@ void TstSettings::saves_data()
     // Comments, damaged lines, other bytes and the letter case of names as
     // they stay around a changed line: see the start-up test's hand-edited file.
     const QString s = "StartUP", p = "Ports";
-    QTest::newRow("same value: untouched") << kHandEdited << s << "ADRESS" << "A001" << true
-                                           << kHandEdited;
+    QTest::newRow("same value: untouched") << kHandEdited << s << "ADRESS"
+                                           << "A001" << true << kHandEdited;
     QTest::newRow("stray quote kept")
         << QByteArray("[StartUP]\nBaudRate=96\"\n\n[Ports]\nCOM3=/dev/ttyUSB0\n") << s << "ADRESS"
         << "A001" << true
         << QByteArray("[StartUP]\nBaudRate=96\"\nADRESS=A001\n\n[Ports]\nCOM3=/dev/ttyUSB0\n");
     QTest::newRow("added after the last line of its section")
-        << QByteArray("[StartUP]\nComPort=3\n; end\n\n\n[Ports]\n") << s << "ADRESS" << "A002"
-        << true << QByteArray("[StartUP]\nComPort=3\n; end\nADRESS=A002\n\n\n[Ports]\n");
-    QTest::newRow("empty section") << QByteArray("[StartUP]\n[Ports]\n") << s << "ADRESS" << ""
-                                   << true << QByteArray("[StartUP]\nADRESS=\n[Ports]\n");
+        << QByteArray("[StartUP]\nComPort=3\n; end\n\n\n[Ports]\n") << s << "ADRESS"
+        << "A002" << true << QByteArray("[StartUP]\nComPort=3\n; end\nADRESS=A002\n\n\n[Ports]\n");
+    QTest::newRow("empty section") << QByteArray("[StartUP]\n[Ports]\n") << s << "ADRESS"
+                                   << "" << true << QByteArray("[StartUP]\nADRESS=\n[Ports]\n");
     QTest::newRow("section added at the end")
-        << QByteArray("[StartUP]\nComPort=3\n") << p << "COM3" << "/dev/ttyUSB0" << true
+        << QByteArray("[StartUP]\nComPort=3\n") << p << "COM3"
+        << "/dev/ttyUSB0" << true
         << QByteArray("[StartUP]\nComPort=3\n\n[Ports]\nCOM3=/dev/ttyUSB0\n");
     QTest::newRow("section after a blank last line")
-        << QByteArray("; mine\n\n") << s << "ADRESS" << "A001" << true
-        << QByteArray("; mine\n\n[StartUP]\nADRESS=A001\n");
+        << QByteArray("; mine\n\n") << s << "ADRESS"
+        << "A001" << true << QByteArray("; mine\n\n[StartUP]\nADRESS=A001\n");
     QTest::newRow("CRLF added line")
-        << QByteArray("[StartUP]\r\nComPort=3\r\n") << s << "ADRESS" << "A002" << true
-        << QByteArray("[StartUP]\r\nComPort=3\r\nADRESS=A002\r\n");
+        << QByteArray("[StartUP]\r\nComPort=3\r\n") << s << "ADRESS"
+        << "A002" << true << QByteArray("[StartUP]\r\nComPort=3\r\nADRESS=A002\r\n");
     QTest::newRow("CRLF added section")
-        << QByteArray("[Ports]\r\nCOM3=/dev/x\r\n") << s << "ADRESS" << "A002" << true
+        << QByteArray("[Ports]\r\nCOM3=/dev/x\r\n") << s << "ADRESS"
+        << "A002" << true
         << QByteArray("[Ports]\r\nCOM3=/dev/x\r\n\r\n[StartUP]\r\nADRESS=A002\r\n");
     QTest::newRow("no final newline added line")
-        << QByteArray("[StartUP]\nComPort=3") << s << "ADRESS" << "A002" << true
-        << QByteArray("[StartUP]\nComPort=3\nADRESS=A002");
+        << QByteArray("[StartUP]\nComPort=3") << s << "ADRESS"
+        << "A002" << true << QByteArray("[StartUP]\nComPort=3\nADRESS=A002");
     QTest::newRow("no final newline added section")
-        << QByteArray("[Ports]\nCOM3=/dev/x") << s << "ADRESS" << "A002" << true
-        << QByteArray("[Ports]\nCOM3=/dev/x\n\n[StartUP]\nADRESS=A002\n");
+        << QByteArray("[Ports]\nCOM3=/dev/x") << s << "ADRESS"
+        << "A002" << true << QByteArray("[Ports]\nCOM3=/dev/x\n\n[StartUP]\nADRESS=A002\n");
     QTest::newRow("key in the second of two sections")
-        << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nADRESS=A001\n") << s << "ADRESS" << "A002"
-        << true << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nADRESS=A002\n");
+        << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nADRESS=A001\n") << s << "ADRESS"
+        << "A002" << true << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nADRESS=A002\n");
     QTest::newRow("new key goes to the first of two sections")
-        << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nBaudRate=96\n") << s << "ADRESS" << "A002"
-        << true << QByteArray("[StartUP]\nComPort=3\nADRESS=A002\n[StartUP]\nBaudRate=96\n");
+        << QByteArray("[StartUP]\nComPort=3\n[StartUP]\nBaudRate=96\n") << s << "ADRESS"
+        << "A002" << true
+        << QByteArray("[StartUP]\nComPort=3\nADRESS=A002\n[StartUP]\nBaudRate=96\n");
     QTest::newRow("first of two keys changed")
         << QByteArray("[StartUP]\nADRESS=A001\nadress=A003\n") << s << "ADRESS"
         << "A002" << true << QByteArray("[StartUP]\nADRESS=A002\nadress=A003\n");
     QTest::newRow("quotes replaced") << QByteArray("[StartUP]\nADRESS=\"A001\"\n") << s << "ADRESS"
                                      << "A002" << true << QByteArray("[StartUP]\nADRESS=A002\n");
-    QTest::newRow("= inside the value") << QByteArray("[Ports]\nCOM5=a\n") << p << "COM5"
-                                        << "tcp://h:1?a=b" << true
-                                        << QByteArray("[Ports]\nCOM5=tcp://h:1?a=b\n");
-    QTest::newRow("surrounding blanks quoted") << QByteArray("[StartUP]\nADRESS=\n") << s
-                                               << "ADRESS" << " A002" << true
-                                               << QByteArray("[StartUP]\nADRESS=\" A002\"\n");
-    QTest::newRow("enclosing quotes quoted") << QByteArray() << s << "ADRESS" << "\"A\"" << true
-                                             << QByteArray("[StartUP]\nADRESS=\"\"A\"\"\n");
-    QTest::newRow("empty file") << QByteArray() << s << "ADRESS" << "A001" << true
-                                << QByteArray("[StartUP]\nADRESS=A001\n");
+    QTest::newRow("= inside the value")
+        << QByteArray("[Ports]\nCOM5=a\n") << p << "COM5"
+        << "tcp://h:1?a=b" << true << QByteArray("[Ports]\nCOM5=tcp://h:1?a=b\n");
+    QTest::newRow("surrounding blanks quoted")
+        << QByteArray("[StartUP]\nADRESS=\n") << s << "ADRESS"
+        << " A002" << true << QByteArray("[StartUP]\nADRESS=\" A002\"\n");
+    QTest::newRow("enclosing quotes quoted")
+        << QByteArray() << s << "ADRESS"
+        << "\"A\"" << true << QByteArray("[StartUP]\nADRESS=\"\"A\"\"\n");
+    QTest::newRow("empty file") << QByteArray() << s << "ADRESS"
+                                << "A001" << true << QByteArray("[StartUP]\nADRESS=A001\n");
     QTest::newRow("byte order mark kept")
-        << QByteArray("\xEF\xBB\xBF[StartUP]\nADRESS=A001\n") << s << "ADRESS" << "A002" << true
-        << QByteArray("\xEF\xBB\xBF[StartUP]\nADRESS=A002\n");
+        << QByteArray("\xEF\xBB\xBF[StartUP]\nADRESS=A001\n") << s << "ADRESS"
+        << "A002" << true << QByteArray("\xEF\xBB\xBF[StartUP]\nADRESS=A002\n");
     static const char raw[] = "\xff\xfe[StartUP\nComPort=3\n=\n[[x]\n\x01\x02\0";
     const QByteArray garbage(raw, sizeof raw - 1);
-    QTest::newRow("binary garbage kept") << garbage << s << "ADRESS" << "A001" << true
-                                         << garbage + "\n\n[StartUP]\nADRESS=A001\n";
-    QTest::newRow("line break in a value refused")
-        << kHandEdited << s << "ADRESS" << "A001\n[Ports]" << false << kHandEdited;
+    QTest::newRow("binary garbage kept")
+        << garbage << s << "ADRESS"
+        << "A001" << true << garbage + "\n\n[StartUP]\nADRESS=A001\n";
+    QTest::newRow("line break in a value refused") << kHandEdited << s << "ADRESS"
+                                                   << "A001\n[Ports]" << false << kHandEdited;
 }
 
 void TstSettings::saves()
@@ -260,7 +271,7 @@ void TstSettings::faults_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("saved");
-    QTest::addColumn<QString>("read"); // ADRESS as start-up reads it afterwards
+    QTest::addColumn<QString>("read");      // ADRESS as start-up reads it afterwards
     QTest::addColumn<bool>("unprivileged"); // permissions must hold
 
     QTest::newRow("symlink") << "symlink" << true << "A002" << false;

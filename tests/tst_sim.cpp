@@ -31,8 +31,8 @@ void TstSim::answers_data()
     QTest::newRow("own address") << QByteArrayList{"A001CR0"} << QByteArray("80\r");
     QTest::newRow("other address is silent") << QByteArrayList{"A002CR0"} << QByteArray();
     QTest::newRow("all acts, silently") << QByteArrayList{"AFFFC00", "CR0"} << QByteArray("00\r");
-    QTest::newRow("lamp mode half") << QByteArrayList{"CF LAMPMODE HALF", "CR LAMPMODE"}
-                                    << QByteArray("000 ECO\r");
+    QTest::newRow("lamp mode half")
+        << QByteArrayList{"CF LAMPMODE HALF", "CR LAMPMODE"} << QByteArray("000 ECO\r");
     QTest::newRow("unknown read") << QByteArrayList{"CR NOSUCH"} << QByteArray("?\r");
     QTest::newRow("garbage") << QByteArrayList{"\x01\xff zz"} << QByteArray("?\r");
     QTest::newRow("bare CR") << QByteArrayList{""} << QByteArray("?\r");
@@ -56,7 +56,8 @@ void TstSim::framesSplitAnywhere()
         SimProjector projector;
         QByteArray out = projector.feed(stream.left(cut));
         out += projector.feed(stream.mid(cut));
-        QCOMPARE(out, QByteArray("\x06" "00\r1\r"));
+        QCOMPARE(out, QByteArray("\x06"
+                                 "00\r1\r"));
     }
     // A flood without CR is bounded and the next command still works.
     SimProjector projector;

@@ -1,7 +1,7 @@
-#include "panel/form1.h"
-#include "common/ptyline.h"
 #include "app/startupmark.h"
+#include "common/ptyline.h"
 #include "common/testenv.h"
+#include "panel/form1.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,35 +73,64 @@ void TstStartup::outcomes_data()
     const Keys base = {{"Ports/COM7", "/nonexistent/tty"}};
     auto with = [&](Keys more) { return base + more; };
 
-    QTest::newRow("empty store") << base << false << 0 << "" << "" << "Option1" << "";
+    QTest::newRow("empty store") << base << false << 0 << ""
+                                 << ""
+                                 << "Option1"
+                                 << "";
     QTest::newRow("port 3, 9600, A003")
         << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", "A003"}})
-        << true << 3 << "9600,N,8,1" << "A003" << "Option5" << "";
-    QTest::newRow("192 and ALL") << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "192"},
-                                          {"StartUP/ADRESS", "AFFF"}})
-                                 << true << 3 << "19200,N,8,1" << "AFFF" << "Option2" << "";
+        << true << 3 << "9600,N,8,1"
+        << "A003"
+        << "Option5"
+        << "";
+    QTest::newRow("192 and ALL") << with(
+        {{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "192"}, {"StartUP/ADRESS", "AFFF"}})
+                                 << true << 3 << "19200,N,8,1"
+                                 << "AFFF"
+                                 << "Option2"
+                                 << "";
     QTest::newRow("absent baud and address")
-        << with({{"StartUP/ComPort", "3"}}) << true << 3 << "19200,N,8,1" << "" << "Option1" << "";
+        << with({{"StartUP/ComPort", "3"}}) << true << 3 << "19200,N,8,1"
+        << ""
+        << "Option1"
+        << "";
     QTest::newRow("lower-case address is none")
         << with({{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "a003"}}) << true << 3
-        << "19200,N,8,1" << "" << "Option1" << "";
-    QTest::newRow("port 15 accepted") << with({{"StartUP/ComPort", "15"}}) << true << 15
-                                      << "19200,N,8,1" << "" << "Option1" << "";
+        << "19200,N,8,1"
+        << ""
+        << "Option1"
+        << "";
+    QTest::newRow("port 15 accepted")
+        << with({{"StartUP/ComPort", "15"}}) << true << 15 << "19200,N,8,1"
+        << ""
+        << "Option1"
+        << "";
     QTest::newRow("port 16 refused")
         << with({{"StartUP/ComPort", "16"}, {"StartUP/ADRESS", "A001"}}) << false << 16 << ""
-        << "" << "Option1" << "";
-    QTest::newRow("port 0 refused") << with({{"StartUP/ComPort", "0"}}) << false << 0 << "" << ""
-                                    << "Option1" << "";
+        << ""
+        << "Option1"
+        << "";
+    QTest::newRow("port 0 refused") << with({{"StartUP/ComPort", "0"}}) << false << 0 << ""
+                                    << ""
+                                    << "Option1"
+                                    << "";
     QTest::newRow("port beyond 16 bits")
-        << with({{"StartUP/ComPort", "99999999999"}}) << false << 0 << "" << "" << "Option1" << "";
-    QTest::newRow("negative baud")
-        << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "-5"}}) << true << 3
-        << "19200,N,8,1" << "" << "Option1" << "";
+        << with({{"StartUP/ComPort", "99999999999"}}) << false << 0 << ""
+        << ""
+        << "Option1"
+        << "";
+    QTest::newRow("negative baud") << with({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "-5"}})
+                                   << true << 3 << "19200,N,8,1"
+                                   << ""
+                                   << "Option1"
+                                   << "";
     // The device is missing: baud and address are already in force when the
     // dialog comes.
     QTest::newRow("device missing")
         << with({{"StartUP/ComPort", "7"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", "A004"}})
-        << false << 7 << "9600,N,8,1" << "A004" << "Option6"
+        << false << 7 << "9600,N,8,1"
+        << "A004"
+        << "Option6"
         << "COM7 (/nonexistent/tty): the device does not exist.";
 }
 
@@ -146,8 +175,8 @@ void TstStartup::outcomes()
     QVERIFY(selected && selected->isChecked());
     // Intervals: the start-up ones once the port is open, the initial ones
     // when start-up handed over to the dialog.
-    QCOMPARE(form.engine.pace(), opened ? TransactionEngine::Pace::PortOpened
-                                        : TransactionEngine::Pace::StartUp);
+    QCOMPARE(form.engine.pace(),
+             opened ? TransactionEngine::Pace::PortOpened : TransactionEngine::Pace::StartUp);
     for (QTimer *timer : form.engine.findChildren<QTimer *>())
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
     QVERIFY(!form.Label19->isVisibleTo(&form) && !form.Label28->isVisibleTo(&form)
@@ -157,8 +186,8 @@ void TstStartup::outcomes()
 void TstStartup::closingStoresAddressAndClosesPort()
 {
     PtyLine line;
-    TestEnv::seed({{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "A001"},
-                   {"Ports/COM3", line.slavePath()}});
+    TestEnv::seed(
+        {{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "A001"}, {"Ports/COM3", line.slavePath()}});
     {
         Form1 form;
         form.Form_Load();
@@ -187,8 +216,8 @@ void TstStartup::closingStoresAddressAndClosesPort()
 void TstStartup::sendsExactlyTheFramedBytes()
 {
     PtyLine line;
-    TestEnv::seed({{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "AFFF"},
-                   {"Ports/COM3", line.slavePath()}});
+    TestEnv::seed(
+        {{"StartUP/ComPort", "3"}, {"StartUP/ADRESS", "AFFF"}, {"Ports/COM3", line.slavePath()}});
     Form1 form;
     form.Form_Load();
     QString command = QStringLiteral("C00\r");
@@ -202,7 +231,6 @@ void TstStartup::sendsExactlyTheFramedBytes()
     // Addressed: the reply is shown but not decoded.
     QCOMPARE(form.Label25->text(), QString());
 }
-
 
 // A file edited by hand goes through start-up and closing with only the
 // address value changed: every other byte is the user's and stays.
@@ -275,7 +303,8 @@ void TstStartup::unusableStoreFallsBackAndClosingCompletes()
 
     const QString file = TestEnv::settingsFile();
     const QString folder = QFileInfo(file).absolutePath();
-    const QByteArray original("[StartUP]\nComPort=7\nADRESS=A003\n[Ports]\nCOM7=/nonexistent/tty\n");
+    const QByteArray original(
+        "[StartUP]\nComPort=7\nADRESS=A003\n[Ports]\nCOM7=/nonexistent/tty\n");
     QFile::remove(file);
     if (kind == "directory") {
         QVERIFY(QDir().mkpath(file));

@@ -36,9 +36,9 @@ QMap<int, QString> portsEntries(int port)
     QStringList keys;
     for (int n : ports)
         keys << QStringLiteral("COM%1").arg(n);
-    const QStringList texts = SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
-                                                  QString::fromLatin1(SettingsStore::kPorts),
-                                                  keys, QString());
+    const QStringList texts =
+        SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
+                            QString::fromLatin1(SettingsStore::kPorts), keys, QString());
     QMap<int, QString> entries;
     for (qsizetype i = 0; i < ports.size(); ++i)
         entries.insert(ports[i], texts[i].trimmed());
@@ -250,7 +250,8 @@ bool MSComm::setPortOpen(bool open)
     }
     LineSettings line;
     if (!parseSettings(m_settings, &line)) {
-        fail(OpenFailure::BadSettings, tr("The line settings \"%1\" cannot be used.").arg(m_settings));
+        fail(OpenFailure::BadSettings,
+             tr("The line settings \"%1\" cannot be used.").arg(m_settings));
         return false;
     }
     if (NetLine::isAddress(device))
@@ -298,8 +299,7 @@ bool MSComm::setPortOpen(bool open)
             if (mayOpen(device))
                 fail(OpenFailure::InUse, tr("%1 is in use by another program.").arg(device));
             else
-                fail(OpenFailure::PermissionDenied,
-                     tr("Permission denied on %1.").arg(device));
+                fail(OpenFailure::PermissionDenied, tr("Permission denied on %1.").arg(device));
         } else {
             fail(OpenFailure::Other, tr("%1 cannot be opened: %2").arg(device, detail));
         }

@@ -36,12 +36,12 @@ public:
         BadPortNumber, // not a usable port number
         NoDevice,      // the device does not exist
         PermissionDenied,
-        InUse,         // held by another program
-        BadSettings,   // the settings text cannot be applied
-        BadAddress,    // a network address that cannot be read
+        InUse,       // held by another program
+        BadSettings, // the settings text cannot be applied
+        BadAddress,  // a network address that cannot be read
         HostNotFound,
         ConnectionRefused,
-        NoAnswer,      // the server did not answer in time
+        NoAnswer,        // the server did not answer in time
         SettingsRefused, // the server refused the line settings
         Other,
     };

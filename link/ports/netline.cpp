@@ -9,11 +9,9 @@
 
 #include <algorithm>
 
-
 NetLine::NetLine(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 NetLine::~NetLine() = default;
 
@@ -41,7 +39,8 @@ bool NetLine::parse(const QString &text, Endpoint *out, QString *why)
     else if (scheme == QLatin1String("rfc2217"))
         e.telnet = true;
     else
-        return bad(tr("the scheme \"%1\" is unknown (use tcp:// or rfc2217://)").arg(text.left(sep)));
+        return bad(
+            tr("the scheme \"%1\" is unknown (use tcp:// or rfc2217://)").arg(text.left(sep)));
     const QString rest = text.mid(sep + 3);
     QString portText;
     if (rest.startsWith(QLatin1Char('['))) { // [IPv6]:port

@@ -34,7 +34,7 @@ public:
     struct Line {
         quint32 baud = 9600;
         quint8 dataSize = 8;
-        quint8 parity = 1; // 1 none, 2 odd, 3 even, 4 mark, 5 space
+        quint8 parity = 1;   // 1 none, 2 odd, 3 even, 4 mark, 5 space
         quint8 stopSize = 1; // 1 one, 2 two, 3 one and a half
     };
 

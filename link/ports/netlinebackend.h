@@ -34,5 +34,5 @@ public:
 };
 
 // The module's one entry point: a new line that reports through |hooks|.
-extern "C" using NetLineCreate = NetLineBackend *(const NetLineBackend::Hooks &hooks);
+extern "C" using NetLineCreate = NetLineBackend * (const NetLineBackend::Hooks &hooks);
 inline constexpr char kNetLineCreateSymbol[] = "orva_netline_create";

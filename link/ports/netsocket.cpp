@@ -87,8 +87,7 @@ QByteArray bigEndian(quint32 value)
 
 NetSocketLine::NetSocketLine(const Hooks &hooks)
     : m_hooks(hooks)
-{
-}
+{}
 
 NetSocketLine::~NetSocketLine()
 {
@@ -207,7 +206,10 @@ void NetSocketLine::close()
     // Let what was written go out, then let go of the socket; a server
     // that takes nothing more is cut off after a while.
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(2000, socket, [socket]() { socket->abort(); socket->deleteLater(); });
+    QTimer::singleShot(2000, socket, [socket]() {
+        socket->abort();
+        socket->deleteLater();
+    });
     socket->disconnectFromHost();
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();

@@ -26,8 +26,7 @@ public:
     explicit NetSocketLine(const Hooks &hooks);
     ~NetSocketLine() override;
 
-    bool open(const NetLine::Endpoint &endpoint, const NetLine::Line &line,
-              int timeoutMs) override;
+    bool open(const NetLine::Endpoint &endpoint, const NetLine::Line &line, int timeoutMs) override;
     void close() override;
     bool isOpen() const override { return m_state == State::Open; }
     void setLine(const NetLine::Line &line) override;

@@ -21,8 +21,8 @@ QString portAndDevice(int port, const QString &device)
     return QStringLiteral("%1 (%2)").arg(com, device);
 }
 
-QString detail(MSComm::OpenFailure failure, int port, const QString &device,
-               const QString &group, const QString &otherText)
+QString detail(MSComm::OpenFailure failure, int port, const QString &device, const QString &group,
+               const QString &otherText)
 {
     const QString where = portAndDevice(port, device);
     switch (failure) {

@@ -13,8 +13,8 @@ namespace PortReason {
 // device (permission failures), |otherText| the port's own text, used for
 // failures without a text of their own and for a server's refusal of the
 // line settings (which names the settings).
-QString detail(MSComm::OpenFailure failure, int port, const QString &device,
-               const QString &group, const QString &otherText);
+QString detail(MSComm::OpenFailure failure, int port, const QString &device, const QString &group,
+               const QString &otherText);
 
 // "COM3 (/dev/ttyS2)"; just "COM3" where the device has that name; just the
 // device when there is no port number.

@@ -529,7 +529,7 @@ const char *const kReadRows[] = {
 
 // clang-format on
 
-template <std::size_t N>
+template<std::size_t N>
 QStringList toList(const char *const (&rows)[N])
 {
     QStringList list;

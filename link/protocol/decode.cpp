@@ -65,8 +65,7 @@ std::optional<QString> lookUp(std::span<const Row> rows, const QString &key)
 bool is(const QString &command, const char *query)
 {
     return command.size() == qsizetype(qstrlen(query)) + 1
-           && command.startsWith(QLatin1StringView(query))
-           && command.back() == QLatin1Char('\r');
+           && command.startsWith(QLatin1StringView(query)) && command.back() == QLatin1Char('\r');
 }
 
 QString lampHours(const QString &rendered, const QString &status)
@@ -124,7 +123,8 @@ std::optional<QString> statusFor(const QString &currentCommand, qsizetype source
     if (is(currentCommand, "CR LAMPSTS"))
         return lookUp(kLampStateRows, blanksRestored(rendered.left(12)));
     if (is(currentCommand, "CR LAMPMODE"))
-        return lookUp(kLampModeRows, blanksRestored(rendered.left(qMax<qsizetype>(0, rendered.size() - 7))));
+        return lookUp(kLampModeRows,
+                      blanksRestored(rendered.left(qMax<qsizetype>(0, rendered.size() - 7))));
     return std::nullopt;
 }
 

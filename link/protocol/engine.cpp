@@ -1,7 +1,7 @@
 #include "protocol/engine.h"
 
-#include "protocol/decode.h"
 #include "ports/mscomm.h"
+#include "protocol/decode.h"
 
 namespace {
 

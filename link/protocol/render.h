@@ -44,7 +44,11 @@ public:
         m_sourceLength += more.size();
         return appendMarks(more, m_text);
     }
-    void clear() { m_text.clear(); m_sourceLength = 0; }
+    void clear()
+    {
+        m_text.clear();
+        m_sourceLength = 0;
+    }
     // Rendering of everything appended; " " when nothing was.
     QString text() const { return m_text.isEmpty() ? QStringLiteral(" ") : m_text; }
     qsizetype sourceLength() const { return m_sourceLength; }

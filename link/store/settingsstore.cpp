@@ -192,8 +192,8 @@ std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section, QB
 std::optional<Edit> edit(QByteArrayView file, QByteArrayView section, QByteArrayView key,
                          QByteArrayView value)
 {
-    if (!writableName(section) || section.contains(']') || !writableName(key)
-        || key.startsWith('[') || value.contains('\n'))
+    if (!writableName(section) || section.contains(']') || !writableName(key) || key.startsWith('[')
+        || value.contains('\n'))
         return std::nullopt;
 
     QByteArray text;
@@ -259,8 +259,8 @@ QByteArray Edit::applied(QByteArrayView file) const
     return out;
 }
 
-std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
-                                   QByteArrayView key, QByteArrayView value)
+std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section, QByteArrayView key,
+                                   QByteArrayView value)
 {
     const std::optional<Edit> e = edit(file, section, key, value);
     if (!e)
@@ -559,8 +559,7 @@ QString fileName(const QString &application)
 
 QString readStartUp(const QString &key, const QString &defaultText)
 {
-    return read(QString::fromLatin1(kApplication), QString::fromLatin1(kStartUp), key,
-                defaultText);
+    return read(QString::fromLatin1(kApplication), QString::fromLatin1(kStartUp), key, defaultText);
 }
 
 bool saveStartUp(const QString &key, const QString &text)

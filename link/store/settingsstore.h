@@ -61,8 +61,7 @@ bool saveStartUp(const QString &key, const QString &text);
 namespace IniText {
 
 // The value of |key| in |section|, or nothing when no line names it.
-std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section,
-                                 QByteArrayView key);
+std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section, QByteArrayView key);
 
 // Saving one key is one replacement in the file: |removed| bytes at |at| give
 // way to |inserted|.
@@ -86,8 +85,8 @@ std::optional<Edit> edit(QByteArrayView file, QByteArrayView section, QByteArray
                          QByteArrayView value);
 
 // |file| with that edit made.
-std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section,
-                                   QByteArrayView key, QByteArrayView value);
+std::optional<QByteArray> setValue(QByteArrayView file, QByteArrayView section, QByteArrayView key,
+                                   QByteArrayView value);
 
 // A stored value as text: UTF-8 when it is valid UTF-8, otherwise one
 // character per byte (Latin-1), so that no byte is lost.

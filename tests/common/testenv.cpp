@@ -8,13 +8,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
-#include <QFileInfo>
 #include <QProcess>
-#include <QTest>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <unistd.h>
@@ -86,11 +86,12 @@ int runUnprivileged(QString *output, const QList<std::pair<QString, QString>> &e
         return -1;
     // The build folder may lie where that user cannot reach: run a copy.
     QTemporaryDir dir;
-    const QString copy = dir.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    const QString copy =
+        dir.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     if (!QFile::copy(QCoreApplication::applicationFilePath(), copy))
         return -1;
-    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-        | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                          | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(dir.path(), everyone);
     QFile::setPermissions(copy, everyone);
 

@@ -53,12 +53,12 @@ bool showsTextAsWritten(const QLabel *label);
 
 // Ends the current test function with the verdict of its current row run
 // again as nobody (see runUnprivileged); skipped where that cannot run.
-#define ORVA_VERDICT_AS_UNPRIVILEGED()                                                   \
-    do {                                                                                \
-        QString unprivilegedOutput;                                                     \
-        const int unprivilegedCode = TestEnv::runUnprivileged(&unprivilegedOutput);     \
-        if (unprivilegedCode < 0)                                                       \
-            QSKIP("root cannot run this case as another user here");                    \
-        QVERIFY2(unprivilegedCode == 0, qPrintable(unprivilegedOutput));                \
-        return;                                                                         \
+#define ORVA_VERDICT_AS_UNPRIVILEGED() \
+    do { \
+        QString unprivilegedOutput; \
+        const int unprivilegedCode = TestEnv::runUnprivileged(&unprivilegedOutput); \
+        if (unprivilegedCode < 0) \
+            QSKIP("root cannot run this case as another user here"); \
+        QVERIFY2(unprivilegedCode == 0, qPrintable(unprivilegedOutput)); \
+        return; \
     } while (false)
