@@ -1,6 +1,7 @@
 #include "common/ptyline.h"
 #include "common/testenv.h"
 #include "ports/mscomm.h"
+#include "ports/portmap.h"
 #include "ports/telnet.h"
 
 #include <QDir>
@@ -60,25 +61,25 @@ void TstMSComm::settingsText()
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QFETCH(int, baud);
-    MSComm::LineSettings line;
-    QCOMPARE(MSComm::parseSettings(text, &line), ok);
+    LineSettings line;
+    QCOMPARE(LineSettings::parse(text, &line), ok);
     if (ok) {
         QCOMPARE(line.baud, baud);
-        QCOMPARE(line.parity, QSerialPort::NoParity);
-        QCOMPARE(line.dataBits, QSerialPort::Data8);
-        QCOMPARE(line.stopBits, QSerialPort::OneStop);
+        QVERIFY(line.parity == LineSettings::Parity::None);
+        QCOMPARE(line.dataBits, 8);
+        QVERIFY(line.stopBits == LineSettings::StopBits::One);
     }
 }
 
 void TstMSComm::portMap()
 {
-    QCOMPARE(MSComm::deviceForPort(1), QStringLiteral("/dev/ttyS0"));
-    QCOMPARE(MSComm::deviceForPort(15), QStringLiteral("/dev/ttyS14"));
-    QCOMPARE(MSComm::deviceForPort(0), QString());
-    QCOMPARE(MSComm::deviceForPort(-3), QString());
+    QCOMPARE(PortMap::deviceForPort(1), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(PortMap::deviceForPort(15), QStringLiteral("/dev/ttyS14"));
+    QCOMPARE(PortMap::deviceForPort(0), QString());
+    QCOMPARE(PortMap::deviceForPort(-3), QString());
     TestEnv::seed({{"Ports/COM5", " /dev/ttyUSB0 "}});
-    QCOMPARE(MSComm::deviceForPort(5), QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(MSComm::deviceForPort(4), QStringLiteral("/dev/ttyS3"));
+    QCOMPARE(PortMap::deviceForPort(5), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(PortMap::deviceForPort(4), QStringLiteral("/dev/ttyS3"));
 }
 
 void TstMSComm::usbAdapterNumbers_data()
@@ -148,7 +149,7 @@ void TstMSComm::usbAdapterNumbers()
     for (const QString &want : expected) {
         const qsizetype eq = want.indexOf('=');
         const int port = want.left(eq).toInt();
-        QCOMPARE(MSComm::deviceForPort(port), resolve(want.mid(eq + 1)));
+        QCOMPARE(PortMap::deviceForPort(port), resolve(want.mid(eq + 1)));
     }
     qunsetenv("ORVA_SERIAL_BY_ID");
 }
