@@ -4,6 +4,7 @@
 #include "cli/exchange.h"
 #include "cli/search.h"
 #include "ports/mscomm.h"
+#include "ports/portmap.h"
 #include "ports/portreason.h"
 #include "store/settingsstore.h"
 
@@ -364,7 +365,7 @@ int main(int argc, char *argv[])
             return PortFailed;
         }
         comm.setCommPort(port);
-        opened = MSComm::deviceForPort(port);
+        opened = PortMap::deviceForPort(port);
     }
     if (!comm.setPortOpen(true)) {
         err() << "orvactl: "

@@ -2,7 +2,10 @@
 // reader and checks what it gives back: never more data than bytes came in,
 // every command a known verb, subnegotiations bounded, and at most one
 // option answer per option command, none to a command that changes nothing.
+// The COM-PORT-CONTROL answers among the commands are read without harm, and
+// a server that answers each request with the value asked for agrees.
 
+#include "ports/comport.h"
 #include "ports/telnet.h"
 
 #include <cstddef>
@@ -26,10 +29,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     TelnetOptions options({TelnetStream::optBinary, TelnetStream::optComPort},
                           {TelnetStream::optBinary});
+    LineSettings asked;
+    asked.baud = qint32(1 + data[0] * 1031);
+    asked.dataBits = 5 + data[0] % 4;
+    asked.parity = LineSettings::Parity(data[0] % 5);
+    asked.stopBits = LineSettings::StopBits(data[0] % 3);
+    ComPortNegotiation comPort;
+    const QByteArray requests = comPort.request(asked);
     auto checkAndAnswer = [&](const TelnetStream::Command &c) {
         check(c);
-        if (c.verb == TelnetStream::SB)
+        if (c.verb == TelnetStream::SB) {
+            if (c.option == TelnetStream::optComPort)
+                comPort.take(c.payload);
             return;
+        }
         // The same command at once again finds its state in effect: no
         // answer, unless it is refused once more.
         const QByteArray first = options.receive(c.verb, c.option);
@@ -46,6 +59,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         dataOut += size_t(stream.feed(chunk, checkAndAnswer).size());
     }
     if (dataOut > size)
+        std::abort();
+    const QString refusal = comPort.answered() ? comPort.refusal() : QString();
+    if (!refusal.isEmpty() && !refusal.startsWith(QLatin1String("the server refused")))
+        std::abort();
+    // The requests echoed back as answers (code + 100) leave nothing refused.
+    ComPortNegotiation echoed;
+    echoed.request(asked);
+    TelnetStream fromServer;
+    fromServer.feed(requests, [&](const TelnetStream::Command &c) {
+        QByteArray answer = c.payload;
+        answer[0] = char(quint8(answer[0]) + 100);
+        echoed.take(answer);
+    });
+    if (!echoed.answered() || !echoed.refusal().isEmpty())
         std::abort();
     // Escaping and reading back gives the bytes unchanged.
     const QByteArray plain(reinterpret_cast<const char *>(data), qsizetype(size));

@@ -7,6 +7,7 @@
 #include "panel/displayline.h"
 #include "panel/layout.h"
 #include "portdialog/form2.h"
+#include "ports/portmap.h"
 #include "store/settingsstore.h"
 
 #include <QApplication>
@@ -145,7 +146,7 @@ void Form1::markLinkLost(const QString &reason)
         m_linkLostMarked = true;
     }
     const QString device =
-        MSComm1.device().isEmpty() ? MSComm::deviceForPort(MSComm1.commPort()) : MSComm1.device();
+        MSComm1.device().isEmpty() ? PortMap::deviceForPort(MSComm1.commPort()) : MSComm1.device();
     const QString text = tr("The link to the projector was lost (COM%1, %2): %3.\n"
                             "Nothing is sent until the port is open again: press COM, then OK.")
                              .arg(MSComm1.commPort())

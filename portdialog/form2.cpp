@@ -1,6 +1,7 @@
 #include "portdialog/form2.h"
 
 #include "portdialog/porttext.h"
+#include "ports/portmap.h"
 #include "ports/portreason.h"
 #include "ports/portsession.h"
 #include "widgets/windowkit.h"
@@ -356,7 +357,7 @@ QString Form2::failureDetail(MSComm::OpenFailure failure, int port, const QStrin
 
 QString Form2::portToolTip(int port)
 {
-    const QString device = MSComm::deviceForPort(port);
+    const QString device = PortMap::deviceForPort(port);
     if (NetLine::isAddress(device)) {
         NetLine::Endpoint endpoint;
         QString why;
@@ -372,7 +373,7 @@ QString Form2::portToolTip(int port)
     const bool present = deviceExists(device);
 #ifndef Q_OS_WIN
     const QFileInfo info(device);
-    if (info.absolutePath() == QDir(MSComm::usbAdapterFolder()).absolutePath()) {
+    if (info.absolutePath() == QDir(PortMap::usbAdapterFolder()).absolutePath()) {
         const QString target = info.canonicalFilePath();
         return present ? tr("COM%1: USB adapter %2 (%3, present)")
                              .arg(port)

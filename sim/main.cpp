@@ -2,8 +2,8 @@
 // on a pseudo-terminal (a local serial line) or on a TCP port (a projector
 // behind a serial device server). See --help.
 
-#include "ports/mscomm.h"
 #include "ports/netline.h"
+#include "ports/portmap.h"
 #include "sim/projector.h"
 #include "sim/rawpty.h"
 #include "sim/tcpline.h"
@@ -29,7 +29,7 @@ int wired()
         portNumberFromText(SettingsStore::readStartUp(QStringLiteral("ComPort"), QString()));
     if (port < 1 || port > 15)
         return 1;
-    const QString device = MSComm::deviceForPort(port);
+    const QString device = PortMap::deviceForPort(port);
     // A network address counts as wired when it can be read; whether its
     // server answers shows when ORVA opens it.
     if (NetLine::isAddress(device))

@@ -1,6 +1,8 @@
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "ports/comport.h"
 #include "ports/mscomm.h"
+#include "ports/portmap.h"
 #include "ports/telnet.h"
 
 #include <QDir>
@@ -30,6 +32,8 @@ private slots:
     void usbAdapterNumbers();
     void telnetStream_data();
     void telnetStream();
+    void comPortSettings_data();
+    void comPortSettings();
     void bytesBothWays();
     void openFailures_data();
     void openFailures();
@@ -60,25 +64,25 @@ void TstMSComm::settingsText()
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QFETCH(int, baud);
-    MSComm::LineSettings line;
-    QCOMPARE(MSComm::parseSettings(text, &line), ok);
+    LineSettings line;
+    QCOMPARE(LineSettings::parse(text, &line), ok);
     if (ok) {
         QCOMPARE(line.baud, baud);
-        QCOMPARE(line.parity, QSerialPort::NoParity);
-        QCOMPARE(line.dataBits, QSerialPort::Data8);
-        QCOMPARE(line.stopBits, QSerialPort::OneStop);
+        QVERIFY(line.parity == LineSettings::Parity::None);
+        QCOMPARE(line.dataBits, 8);
+        QVERIFY(line.stopBits == LineSettings::StopBits::One);
     }
 }
 
 void TstMSComm::portMap()
 {
-    QCOMPARE(MSComm::deviceForPort(1), QStringLiteral("/dev/ttyS0"));
-    QCOMPARE(MSComm::deviceForPort(15), QStringLiteral("/dev/ttyS14"));
-    QCOMPARE(MSComm::deviceForPort(0), QString());
-    QCOMPARE(MSComm::deviceForPort(-3), QString());
+    QCOMPARE(PortMap::deviceForPort(1), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(PortMap::deviceForPort(15), QStringLiteral("/dev/ttyS14"));
+    QCOMPARE(PortMap::deviceForPort(0), QString());
+    QCOMPARE(PortMap::deviceForPort(-3), QString());
     TestEnv::seed({{"Ports/COM5", " /dev/ttyUSB0 "}});
-    QCOMPARE(MSComm::deviceForPort(5), QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(MSComm::deviceForPort(4), QStringLiteral("/dev/ttyS3"));
+    QCOMPARE(PortMap::deviceForPort(5), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(PortMap::deviceForPort(4), QStringLiteral("/dev/ttyS3"));
 }
 
 void TstMSComm::usbAdapterNumbers_data()
@@ -148,7 +152,7 @@ void TstMSComm::usbAdapterNumbers()
     for (const QString &want : expected) {
         const qsizetype eq = want.indexOf('=');
         const int port = want.left(eq).toInt();
-        QCOMPARE(MSComm::deviceForPort(port), resolve(want.mid(eq + 1)));
+        QCOMPARE(PortMap::deviceForPort(port), resolve(want.mid(eq + 1)));
     }
     qunsetenv("ORVA_SERIAL_BY_ID");
 }
@@ -215,6 +219,56 @@ void TstMSComm::telnetStream()
 
 // Each character is one byte on the line, in order, and each received byte
 // comes back as one character with the same code.
+void TstMSComm::comPortSettings_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QByteArray>("requests");    // hex
+    QTest::addColumn<QByteArrayList>("answers"); // the server's payloads, hex
+    QTest::addColumn<QString>("refusal");        // "-" while answers are missing
+    const QByteArray at19200 = "fffa2c0100004b00fff0fffa2c0208fff0fffa2c0301fff0fffa2c0401fff0";
+    const QString asked = "the server refused the line settings: asked for 19200 baud, 8 data "
+                          "bits, no parity, 1 stop bit; it set ";
+    QTest::newRow("agreed") << "19200,N,8,1" << at19200
+                            << QByteArrayList{"6500004b00", "6608", "6701", "6801"} << "";
+    QTest::newRow("even parity, 7 data bits, 1.5 stop bits")
+        << "9600,E,7,1.5"
+        << QByteArray("fffa2c0100002580fff0fffa2c0207fff0fffa2c0303fff0fffa2c0403fff0")
+        << QByteArrayList{"6500002580", "6607", "6703", "6803"} << "";
+    QTest::newRow("answers in any order, one cut short and ignored")
+        << "19200,N,8,1" << at19200 << QByteArrayList{"6801", "650000", "6608", "6701"} << "-";
+    QTest::newRow("server keeps another baud")
+        << "19200,N,8,1" << at19200 << QByteArrayList{"6500002580", "6608", "6701", "6801"}
+        << asked + "9600 baud, 8 data bits, no parity, 1 stop bit";
+    QTest::newRow("server keeps another data size")
+        << "19200,N,8,1" << at19200 << QByteArrayList{"6500004b00", "6607", "6701", "6801"}
+        << asked + "19200 baud, 7 data bits, no parity, 1 stop bit";
+    QTest::newRow("server keeps another parity")
+        << "19200,N,8,1" << at19200 << QByteArrayList{"6500004b00", "6608", "6703", "6801"}
+        << asked + "19200 baud, 8 data bits, even parity, 1 stop bit";
+    QTest::newRow("server keeps another stop size, unknown parity")
+        << "19200,N,8,1" << at19200 << QByteArrayList{"6500004b00", "6608", "6709", "6802"}
+        << asked + "19200 baud, 8 data bits, parity code 9, 2 stop bits";
+}
+
+// The line settings a network port asks the server for, and what it makes
+// of the server's answers.
+void TstMSComm::comPortSettings()
+{
+    QFETCH(QString, settings);
+    QFETCH(QByteArray, requests);
+    QFETCH(QByteArrayList, answers);
+    QFETCH(QString, refusal);
+    LineSettings line;
+    QVERIFY(LineSettings::parse(settings, &line));
+    ComPortNegotiation negotiation;
+    QCOMPARE(negotiation.request(line).toHex(), requests);
+    for (const QByteArray &answer : answers)
+        negotiation.take(QByteArray::fromHex(answer));
+    QCOMPARE(negotiation.answered(), refusal != "-");
+    if (refusal != "-")
+        QCOMPARE(negotiation.refusal(), refusal);
+}
+
 void TstMSComm::bytesBothWays()
 {
     PtyLine line;

@@ -332,23 +332,13 @@ void TstNetwork::failureReasons_data()
     QTest::newRow("server takes the option but never answers the settings")
         << fake << "rfc2217" << int(MSComm::OpenFailure::NoAnswer) << "no answer within 2 seconds"
         << QByteArray("\xff\xfd\x2c");
-    const int refused = int(MSComm::OpenFailure::SettingsRefused);
-    const QString asked = "the server refused the line settings: asked for 19200 baud, 8 data "
-                          "bits, no parity, 1 stop bit; it set ";
+    // What the server's answers are compared with is tested with the
+    // negotiation itself; here a refusal keeps the port closed.
     QTest::newRow("server keeps another baud")
-        << fake << "rfc2217" << refused << asked + "9600 baud, 8 data bits, no parity, 1 stop bit."
+        << fake << "rfc2217" << int(MSComm::OpenFailure::SettingsRefused)
+        << "the server refused the line settings: asked for 19200 baud, 8 data bits, no parity, 1 "
+           "stop bit; it set 9600 baud, 8 data bits, no parity, 1 stop bit."
         << comPortAnswer(9600, 8, 1, 1);
-    QTest::newRow("server keeps another data size")
-        << fake << "rfc2217" << refused << asked + "19200 baud, 7 data bits, no parity, 1 stop bit."
-        << comPortAnswer(19200, 7, 1, 1);
-    QTest::newRow("server keeps another parity")
-        << fake << "rfc2217" << refused
-        << asked + "19200 baud, 8 data bits, even parity, 1 stop bit."
-        << comPortAnswer(19200, 8, 3, 1);
-    QTest::newRow("server keeps another stop size")
-        << fake << "rfc2217" << refused
-        << asked + "19200 baud, 8 data bits, no parity, 2 stop bits."
-        << comPortAnswer(19200, 8, 1, 2);
 }
 
 // Why a network port did not open, as the dialog's detail line says it; the

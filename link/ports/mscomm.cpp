@@ -1,12 +1,9 @@
 #include "ports/mscomm.h"
 
-#include "store/settingsstore.h"
+#include "ports/portmap.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
-#include <QStringList>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -14,64 +11,36 @@
 #include <unistd.h>
 #endif
 
-#include <algorithm>
-
 namespace {
 
-#ifndef Q_OS_WIN
-// USB adapters take port numbers from here upwards; COM1 and COM2 stay the
-// on-board ports.
-constexpr int kFirstUsbPort = 3;
-constexpr int kLastMappedPort = 15;
-
-// The [Ports] entries of COM1..COM15, and of COM|port| when it lies beyond,
-// by port number, from one reading of the settings file.
-QMap<int, QString> portsEntries(int port)
+QSerialPort::Parity serialParity(LineSettings::Parity parity)
 {
-    QList<int> ports;
-    for (int n = 1; n <= kLastMappedPort; ++n)
-        ports << n;
-    if (port > kLastMappedPort)
-        ports << port;
-    QStringList keys;
-    for (int n : ports)
-        keys << QStringLiteral("COM%1").arg(n);
-    const QStringList texts =
-        SettingsStore::read(QString::fromLatin1(SettingsStore::kApplication),
-                            QString::fromLatin1(SettingsStore::kPorts), keys, QString());
-    QMap<int, QString> entries;
-    for (qsizetype i = 0; i < ports.size(); ++i)
-        entries.insert(ports[i], texts[i].trimmed());
-    return entries;
-}
-#endif
-
-NetLine::Line netLine(const MSComm::LineSettings &s)
-{
-    NetLine::Line line;
-    line.baud = quint32(s.baud);
-    line.dataSize = quint8(s.dataBits);
-    switch (s.parity) {
-    case QSerialPort::OddParity:
-        line.parity = 2;
+    switch (parity) {
+    case LineSettings::Parity::None:
         break;
-    case QSerialPort::EvenParity:
-        line.parity = 3;
-        break;
-    case QSerialPort::MarkParity:
-        line.parity = 4;
-        break;
-    case QSerialPort::SpaceParity:
-        line.parity = 5;
-        break;
-    default:
-        line.parity = 1;
-        break;
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
     }
-    line.stopSize = s.stopBits == QSerialPort::TwoStop          ? 2
-                    : s.stopBits == QSerialPort::OneAndHalfStop ? 3
-                                                                : 1;
-    return line;
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits serialStopBits(LineSettings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case LineSettings::StopBits::One:
+        break;
+    case LineSettings::StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::Two:
+        return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
 }
 
 } // namespace
@@ -100,8 +69,8 @@ void MSComm::setSettings(const QString &settings)
     m_settings = settings;
     // A server's serial port takes new settings while the line is open.
     LineSettings line;
-    if (m_net.isOpen() && parseSettings(settings, &line))
-        m_net.setLine(netLine(line));
+    if (m_net.isOpen() && LineSettings::parse(settings, &line))
+        m_net.setSettings(line);
 }
 
 void MSComm::setCommPort(int port)
@@ -114,104 +83,10 @@ bool MSComm::portOpen() const
     return m_port.isOpen() || m_net.isOpen();
 }
 
-QString MSComm::usbAdapterFolder()
-{
-    const QString folder = qEnvironmentVariable("ORVA_SERIAL_BY_ID");
-    return folder.isEmpty() ? QStringLiteral("/dev/serial/by-id") : folder;
-}
-
-QString MSComm::deviceForPort(int port)
-{
-    if (port < 1)
-        return {};
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(port);
-#else
-    const QMap<int, QString> entries = portsEntries(port);
-    if (!entries[port].isEmpty())
-        return entries[port];
-    const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
-    if (port < kFirstUsbPort || port > kLastMappedPort)
-        return fallback;
-
-    // Adapters already reached through an entry keep that number only.
-    QStringList named;
-    for (int n = 1; n <= kLastMappedPort; ++n) {
-        if (!entries[n].isEmpty()) {
-            named << entries[n];
-            const QString target = QFileInfo(entries[n]).canonicalFilePath();
-            if (!target.isEmpty())
-                named << target;
-        }
-    }
-    const QDir folder(usbAdapterFolder());
-    QStringList adapters;
-    for (const QString &name :
-         folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted)) {
-        const QString path = folder.filePath(name);
-        const QString target = QFileInfo(path).canonicalFilePath();
-        if (!named.contains(path) && (target.isEmpty() || !named.contains(target)))
-            adapters << path;
-    }
-    // Plain code-unit order: the same names give the same numbers on every
-    // machine and locale.
-    std::sort(adapters.begin(), adapters.end());
-    int next = 0;
-    for (int n = kFirstUsbPort; n <= kLastMappedPort && next < adapters.size(); ++n) {
-        if (!entries[n].isEmpty())
-            continue;
-        if (n == port)
-            return adapters[next];
-        ++next;
-    }
-    return fallback;
-#endif
-}
-
 QString MSComm::settingsFor(quint8 baudCode)
 {
     return normalBaudCode(baudCode) == 96 ? QStringLiteral("9600,N,8,1")
                                           : QStringLiteral("19200,N,8,1");
-}
-
-bool MSComm::parseSettings(const QString &text, LineSettings *out)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return false;
-    LineSettings s;
-    bool ok = false;
-    s.baud = parts[0].trimmed().toInt(&ok);
-    if (!ok || s.baud <= 0)
-        return false;
-    const QString parity = parts[1].trimmed().toUpper();
-    if (parity == QLatin1String("N"))
-        s.parity = QSerialPort::NoParity;
-    else if (parity == QLatin1String("E"))
-        s.parity = QSerialPort::EvenParity;
-    else if (parity == QLatin1String("O"))
-        s.parity = QSerialPort::OddParity;
-    else if (parity == QLatin1String("M"))
-        s.parity = QSerialPort::MarkParity;
-    else if (parity == QLatin1String("S"))
-        s.parity = QSerialPort::SpaceParity;
-    else
-        return false;
-    const int data = parts[2].trimmed().toInt(&ok);
-    if (!ok || data < 5 || data > 8)
-        return false;
-    s.dataBits = QSerialPort::DataBits(data);
-    const QString stop = parts[3].trimmed();
-    if (stop == QLatin1String("1"))
-        s.stopBits = QSerialPort::OneStop;
-    else if (stop == QLatin1String("1.5"))
-        s.stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == QLatin1String("2"))
-        s.stopBits = QSerialPort::TwoStop;
-    else
-        return false;
-    *out = s;
-    return true;
 }
 
 bool MSComm::mayOpen(const QString &device)
@@ -243,13 +118,13 @@ bool MSComm::setPortOpen(bool open)
         return true;
 
     fail(OpenFailure::None, QString());
-    const QString device = m_device.isEmpty() ? deviceForPort(m_commPort) : m_device;
+    const QString device = m_device.isEmpty() ? PortMap::deviceForPort(m_commPort) : m_device;
     if (device.isEmpty()) {
         fail(OpenFailure::BadPortNumber, tr("%1 is not a port number.").arg(m_commPort));
         return false;
     }
     LineSettings line;
-    if (!parseSettings(m_settings, &line)) {
+    if (!LineSettings::parse(m_settings, &line)) {
         fail(OpenFailure::BadSettings,
              tr("The line settings \"%1\" cannot be used.").arg(m_settings));
         return false;
@@ -261,7 +136,7 @@ bool MSComm::setPortOpen(bool open)
         fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
         return false;
     }
-    switch (m_lock.take(device, {usbAdapterFolder()})) {
+    switch (m_lock.take(device, {PortMap::usbAdapterFolder()})) {
     case LineLock::Result::Taken:
         break;
     case LineLock::Result::InUse:
@@ -305,9 +180,10 @@ bool MSComm::setPortOpen(bool open)
         }
         return false;
     }
-    const bool configured = m_port.setBaudRate(line.baud) && m_port.setParity(line.parity)
-                            && m_port.setDataBits(line.dataBits)
-                            && m_port.setStopBits(line.stopBits)
+    const bool configured = m_port.setBaudRate(line.baud)
+                            && m_port.setParity(serialParity(line.parity))
+                            && m_port.setDataBits(QSerialPort::DataBits(line.dataBits))
+                            && m_port.setStopBits(serialStopBits(line.stopBits))
                             && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         const QString detail = m_port.errorString();
@@ -338,7 +214,7 @@ bool MSComm::openNetwork(const QString &device, const LineSettings &line)
         fail(OpenFailure::BadAddress, tr("%1 cannot be used: %2.").arg(entryName(device), why));
         return false;
     }
-    if (m_net.open(endpoint, netLine(line), networkOpenMs)) {
+    if (m_net.open(endpoint, line, networkOpenMs)) {
         m_commEvent = 0;
         emit opened();
         return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/linelock.h"
+#include "ports/linesettings.h"
 #include "ports/netline.h"
 
 #include <QObject>
@@ -82,32 +83,11 @@ public:
     // How long opening a network port may take.
     static constexpr int networkOpenMs = 2000;
 
-    // The device that port number |port| stands for. On Windows "COMn".
-    // Elsewhere the "COMn" entry of the [Ports] settings section when there
-    // is one; otherwise USB adapters (the links in usbAdapterFolder(), in
-    // name order, leaving out those a [Ports] entry already names) take
-    // COM3 upwards, skipping numbers that have an entry; any other number
-    // is /dev/ttyS<n-1>. Empty for numbers below 1.
-    static QString deviceForPort(int port);
-
-    // The folder of stable USB adapter names: $ORVA_SERIAL_BY_ID when set,
-    // else /dev/serial/by-id.
-    static QString usbAdapterFolder();
-
     // The settings text for a baud code: "9600,N,8,1" for 96, otherwise
     // "19200,N,8,1".
     static QString settingsFor(quint8 baudCode);
     // The baud code as the line uses it: 96 stays, anything else is 192.
     static quint8 normalBaudCode(quint8 baudCode) { return baudCode == 96 ? 96 : 192; }
-
-    // A settings text "baud,parity,data,stop"; false when it cannot be read.
-    struct LineSettings {
-        qint32 baud = 19200;
-        QSerialPort::Parity parity = QSerialPort::NoParity;
-        QSerialPort::DataBits dataBits = QSerialPort::Data8;
-        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    };
-    static bool parseSettings(const QString &text, LineSettings *out);
 
 signals:
     void OnComm();

@@ -139,11 +139,11 @@ bool NetLine::ensureBackend()
     return true;
 }
 
-bool NetLine::open(const Endpoint &endpoint, const Line &line, int timeoutMs)
+bool NetLine::open(const Endpoint &endpoint, const LineSettings &settings, int timeoutMs)
 {
     if (!ensureBackend())
         return false;
-    return m_backend->open(endpoint, line, timeoutMs);
+    return m_backend->open(endpoint, settings, timeoutMs);
 }
 
 void NetLine::close()
@@ -157,10 +157,10 @@ bool NetLine::isOpen() const
     return m_backend && m_backend->isOpen();
 }
 
-void NetLine::setLine(const Line &line)
+void NetLine::setSettings(const LineSettings &settings)
 {
     if (m_backend)
-        m_backend->setLine(line);
+        m_backend->setSettings(settings);
 }
 
 bool NetLine::write(const QByteArray &data)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ports/linesettings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -30,14 +32,6 @@ public:
         quint16 port = 0;
     };
 
-    // Line settings in COM-PORT-CONTROL terms.
-    struct Line {
-        quint32 baud = 9600;
-        quint8 dataSize = 8;
-        quint8 parity = 1;   // 1 none, 2 odd, 3 even, 4 mark, 5 space
-        quint8 stopSize = 1; // 1 one, 2 two, 3 one and a half
-    };
-
     enum class Failure {
         None,
         HostNotFound,
@@ -58,12 +52,12 @@ public:
     static bool parse(const QString &text, Endpoint *out, QString *why);
 
     // Connects within |timeoutMs|; false with failure()/failureText() set.
-    bool open(const Endpoint &endpoint, const Line &line, int timeoutMs);
+    bool open(const Endpoint &endpoint, const LineSettings &settings, int timeoutMs);
     void close();
     bool isOpen() const;
 
     // New line settings for an open Telnet line (raw lines ignore them).
-    void setLine(const Line &line);
+    void setSettings(const LineSettings &settings);
 
     bool write(const QByteArray &data);
     QByteArray readAll();

@@ -21,11 +21,11 @@ public:
 
     virtual ~NetLineBackend() = default;
 
-    virtual bool open(const NetLine::Endpoint &endpoint, const NetLine::Line &line,
+    virtual bool open(const NetLine::Endpoint &endpoint, const LineSettings &settings,
                       int timeoutMs) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    virtual void setLine(const NetLine::Line &line) = 0;
+    virtual void setSettings(const LineSettings &settings) = 0;
     virtual bool write(const QByteArray &data) = 0;
     virtual QByteArray readAll() = 0;
     virtual qint64 bytesAvailable() const = 0;

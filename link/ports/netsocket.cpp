@@ -29,29 +29,6 @@ TelnetOptions freshOptions()
                          {T::optBinary, T::optSuppressGoAhead});
 }
 
-// Which COM-PORT-CONTROL answers came (bits 1 << setBaudRate ...).
-constexpr quint8 kAllAnswered = (1 << TelnetStream::setBaudRate) | (1 << TelnetStream::setDataSize)
-                                | (1 << TelnetStream::setParity) | (1 << TelnetStream::setStopSize);
-
-// Line settings as a user reads them: "9600 baud, 8 data bits, no parity,
-// 1 stop bit".
-QString inWords(quint32 baud, quint8 dataSize, quint8 parity, quint8 stopSize)
-{
-    static const char *const parities[] = {"no parity", "odd parity", "even parity", "mark parity",
-                                           "space parity"};
-    const QString parityText = parity >= 1 && parity <= 5
-                                   ? NetSocketLine::tr(parities[parity - 1])
-                                   : NetSocketLine::tr("parity code %1").arg(parity);
-    const QString stopText = stopSize == 1   ? NetSocketLine::tr("1 stop bit")
-                             : stopSize == 2 ? NetSocketLine::tr("2 stop bits")
-                             : stopSize == 3 ? NetSocketLine::tr("1.5 stop bits")
-                                             : NetSocketLine::tr("stop size code %1").arg(stopSize);
-    return NetSocketLine::tr("%1 baud, %2 data bits, %3, %4")
-        .arg(baud)
-        .arg(dataSize)
-        .arg(parityText, stopText);
-}
-
 // True when the server has closed its side and nothing more is to come:
 // what it sent just before the close must not pass for a reply.
 bool peerClosed(const QTcpSocket *socket)
@@ -64,23 +41,6 @@ bool peerClosed(const QTcpSocket *socket)
     Q_UNUSED(socket);
     return false;
 #endif
-}
-
-QByteArray request(quint8 code, quint8 value)
-{
-    QByteArray out;
-    out.append(char(code)).append(char(value));
-    return out;
-}
-
-QByteArray bigEndian(quint32 value)
-{
-    QByteArray out(4, '\0');
-    for (int i = 3; i >= 0; --i) {
-        out[i] = char(value & 0xFF);
-        value >>= 8;
-    }
-    return out;
 }
 
 } // namespace
@@ -118,22 +78,20 @@ bool NetSocketLine::waitFor(const std::function<bool()> &done, const QDeadlineTi
     return true;
 }
 
-bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const NetLine::Line &line,
+bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const LineSettings &settings,
                          int timeoutMs)
 {
     close();
     setFailure(Failure::None, QString());
     m_telnet = endpoint.telnet;
-    m_line = line;
+    m_settings = settings;
     m_stream = TelnetStream();
     m_options = freshOptions();
     m_received.clear();
     m_rawHead.clear();
     m_rawChecked = false;
     m_comPortOn = m_comPortRefused = m_heardTelnet = false;
-    m_answered = 0;
-    m_ackBaud = 0;
-    m_ackDataSize = m_ackParity = m_ackStopSize = 0;
+    m_comPort = ComPortNegotiation();
     m_rateClock.invalidate();
     m_optionCommands = 0;
     m_dropReason.clear();
@@ -159,17 +117,15 @@ bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const NetLine::Line 
         // A server that speaks Telnet but lets the time pass without taking
         // the option refuses it as surely as one that says so.
         if (m_comPortRefused || (!ok && m_heardTelnet && m_failure == Failure::None)) {
-            setFailure(Failure::SettingsRefused,
-                       tr("the server refused the line settings (it does not take "
-                          "COM-PORT-CONTROL)"));
+            setFailure(Failure::SettingsRefused, ComPortNegotiation::optionRefused());
             ok = false;
         }
         // Each setting is answered with the value the server set; one that
         // is not answered in time is no answer, not a refusal.
         if (ok)
-            ok = waitFor([this]() { return m_answered == kAllAnswered; }, deadline);
-        if (ok && !lineRefusal().isEmpty()) {
-            setFailure(Failure::SettingsRefused, lineRefusal());
+            ok = waitFor([this]() { return m_comPort.answered(); }, deadline);
+        if (ok && !m_comPort.refusal().isEmpty()) {
+            setFailure(Failure::SettingsRefused, m_comPort.refusal());
             ok = false;
         }
     }
@@ -227,33 +183,11 @@ void NetSocketLine::dropSocket()
     socket->deleteLater();
 }
 
-void NetSocketLine::setLine(const NetLine::Line &line)
+void NetSocketLine::setSettings(const LineSettings &settings)
 {
-    m_line = line;
+    m_settings = settings;
     if (isOpen() && m_telnet && m_comPortOn)
-        sendLine();
-}
-
-void NetSocketLine::sendLine()
-{
-    using T = TelnetStream;
-    m_answered = 0;
-    m_ackBaud = 0;
-    m_ackDataSize = m_ackParity = m_ackStopSize = 0;
-    send(T::subnegotiation(T::optComPort, char(T::setBaudRate) + bigEndian(m_line.baud))
-         + T::subnegotiation(T::optComPort, request(T::setDataSize, m_line.dataSize))
-         + T::subnegotiation(T::optComPort, request(T::setParity, m_line.parity))
-         + T::subnegotiation(T::optComPort, request(T::setStopSize, m_line.stopSize)));
-}
-
-QString NetSocketLine::lineRefusal() const
-{
-    if (m_ackBaud == m_line.baud && m_ackDataSize == m_line.dataSize && m_ackParity == m_line.parity
-        && m_ackStopSize == m_line.stopSize)
-        return {};
-    return tr("the server refused the line settings: asked for %1; it set %2")
-        .arg(inWords(m_line.baud, m_line.dataSize, m_line.parity, m_line.stopSize),
-             inWords(m_ackBaud, m_ackDataSize, m_ackParity, m_ackStopSize));
+        send(m_comPort.request(m_settings));
 }
 
 bool NetSocketLine::send(const QByteArray &bytes)
@@ -363,23 +297,8 @@ void NetSocketLine::handleCommand(const TelnetStream::Command &command)
         return;
     m_heardTelnet = true;
     if (command.verb == T::SB) {
-        const QByteArray &p = command.payload;
-        if (command.option != T::optComPort || p.isEmpty())
-            return;
-        const int code = quint8(p[0]) - T::serverReply;
-        if (code == T::setBaudRate && p.size() >= 5) {
-            m_ackBaud = (quint32(quint8(p[1])) << 24) | (quint32(quint8(p[2])) << 16)
-                        | (quint32(quint8(p[3])) << 8) | quint32(quint8(p[4]));
-        } else if (p.size() >= 2 && code == T::setDataSize) {
-            m_ackDataSize = quint8(p[1]);
-        } else if (p.size() >= 2 && code == T::setParity) {
-            m_ackParity = quint8(p[1]);
-        } else if (p.size() >= 2 && code == T::setStopSize) {
-            m_ackStopSize = quint8(p[1]);
-        } else {
-            return;
-        }
-        m_answered |= quint8(1 << code);
+        if (command.option == T::optComPort)
+            m_comPort.take(command.payload);
         return;
     }
     // Option commands may each cost an answer: a server that sends them
@@ -398,7 +317,7 @@ void NetSocketLine::handleCommand(const TelnetStream::Command &command)
     const TelnetOptions::State comPort = m_options.here(T::optComPort);
     if (comPort == TelnetOptions::State::On && comPortBefore != comPort) {
         m_comPortOn = true;
-        sendLine();
+        send(m_comPort.request(m_settings));
     } else if (comPort == TelnetOptions::State::Off && comPortBefore != comPort) {
         m_comPortOn = false;
         m_comPortRefused = true;

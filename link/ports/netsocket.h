@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ports/comport.h"
 #include "ports/netlinebackend.h"
 #include "ports/telnet.h"
 
@@ -26,10 +27,11 @@ public:
     explicit NetSocketLine(const Hooks &hooks);
     ~NetSocketLine() override;
 
-    bool open(const NetLine::Endpoint &endpoint, const NetLine::Line &line, int timeoutMs) override;
+    bool open(const NetLine::Endpoint &endpoint, const LineSettings &settings,
+              int timeoutMs) override;
     void close() override;
     bool isOpen() const override { return m_state == State::Open; }
-    void setLine(const NetLine::Line &line) override;
+    void setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &data) override;
     QByteArray readAll() override;
     qint64 bytesAvailable() const override { return m_received.size(); }
@@ -54,8 +56,6 @@ private:
     bool send(const QByteArray &bytes);
     // Ends an open line as lost, or an opening one as failed, for |reason|.
     void giveUp(const QString &reason, Failure failure = Failure::Other);
-    void sendLine();
-    QString lineRefusal() const;
     // Runs the event loop until |done| holds or |deadline| passes.
     bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
     void setFailure(Failure failure, const QString &text);
@@ -72,17 +72,13 @@ private:
     // a Telnet server's negotiation.
     QByteArray m_rawHead;
     bool m_rawChecked = false;
-    NetLine::Line m_line;
-    // COM-PORT-CONTROL: the server agreed to the option / refused it, the
-    // values it reported back for each setting, and which of them came.
+    LineSettings m_settings;
+    // COM-PORT-CONTROL: the server agreed to the option / refused it, and
+    // what it answered to the line settings.
     bool m_comPortOn = false;
     bool m_comPortRefused = false;
     bool m_heardTelnet = false;
-    quint8 m_answered = 0; // bits 1 << setBaudRate ...
-    quint32 m_ackBaud = 0;
-    quint8 m_ackDataSize = 0;
-    quint8 m_ackParity = 0;
-    quint8 m_ackStopSize = 0;
+    ComPortNegotiation m_comPort;
     // Option commands received in the current second.
     QElapsedTimer m_rateClock;
     int m_optionCommands = 0;

@@ -1,5 +1,6 @@
 #include "ports/portsession.h"
 
+#include "ports/portmap.h"
 #include "ports/portreason.h"
 #include "store/settingsstore.h"
 
@@ -52,7 +53,7 @@ QString PortSession::open()
 
 QString PortSession::openFailureReason(const MSComm &port, int number)
 {
-    const QString device = MSComm::deviceForPort(number);
+    const QString device = PortMap::deviceForPort(number);
     return PortReason::detail(port.openFailure(), number, device, QFileInfo(device).group(),
                               port.openFailureText());
 }

@@ -25,13 +25,6 @@ public:
     static constexpr quint8 optSuppressGoAhead = 3;
     static constexpr quint8 optComPort = 44;
 
-    // COM-PORT-CONTROL requests; the server answers each with code + 100.
-    static constexpr quint8 setBaudRate = 1;
-    static constexpr quint8 setDataSize = 2;
-    static constexpr quint8 setParity = 3;
-    static constexpr quint8 setStopSize = 4;
-    static constexpr quint8 serverReply = 100;
-
     // Longest subnegotiation kept; longer ones are cut to this length.
     static constexpr int maxSubnegotiation = 64;
 
