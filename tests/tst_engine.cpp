@@ -397,7 +397,7 @@ void TstEngine::exchangesSideBySide()
     MSComm otherPort;
     otherPort.setDevice(other.slavePath());
     QVERIFY(otherPort.setPortOpen(true));
-    Exchange first(*m_port, 5000), second(otherPort, 300);
+    Exchange first(*m_port, 5000), second(otherPort, 1000);
     QSignalSpy answered(&first, &Exchange::completed), unanswered(&second, &Exchange::timedOut);
     QVERIFY(first.start(Exchange::frame("A001", Exchange::command("C00"))));
     QVERIFY(second.start(Exchange::frame("", Exchange::command("CR0"))));
@@ -410,6 +410,15 @@ void TstEngine::exchangesSideBySide()
     QCOMPARE(first.replyText(), QStringLiteral("  [ACK] "));
     QCOMPARE(second.replyText(), QStringLiteral(" 0 "));
     QCOMPARE(second.outcome(), Exchange::Outcome::NoAnswer);
+    // What comes after the end belongs to no exchange: the next starts afresh.
+    QSignalSpy late(&otherPort, &MSComm::OnComm);
+    other.write("0\r");
+    QTRY_VERIFY(!late.isEmpty());
+    QSignalSpy answeredToo(&second, &Exchange::completed);
+    QVERIFY(second.start(Exchange::command("CR1")));
+    other.write("1\r");
+    QTRY_COMPARE(answeredToo.size(), 1);
+    QCOMPARE(second.reply(), QStringLiteral("1\r"));
 }
 
 QTEST_GUILESS_MAIN(TstEngine)
