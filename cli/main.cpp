@@ -1,15 +1,16 @@
 // orvactl: sends projector commands from scripts, schedulers and terminals,
 // over the same port, framing and decoding as the window.
 
-#include "cli/exchange.h"
 #include "cli/search.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
 #include "ports/portreason.h"
+#include "protocol/exchange.h"
 #include "store/settingsstore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,6 +54,46 @@ int usageError(const QString &message)
           << "Try 'orvactl --help'.\n";
     err().flush();
     return Usage;
+}
+
+// One command and what came back for it, as printed.
+struct ExchangeRecord {
+    QString command;      // the command word as given
+    QString sent;         // the framed text written, one character per byte
+    QString received;     // everything read until the reply was complete
+    QString sentText;     // readable forms
+    QString receivedText; // the no-answer mark when nothing came
+    QString status;       // decoded words, empty when no decoder applies
+    // No reply: none was complete within the time-out, or the line was lost.
+    bool timedOut = false;
+};
+
+// Sends |command| and waits until its exchange ends.
+ExchangeRecord ask(Exchange &exchange, const QString &prefix, const QString &command)
+{
+    QEventLoop loop;
+    QObject::connect(&exchange, &Exchange::completed, &loop, &QEventLoop::quit);
+    QObject::connect(&exchange, &Exchange::timedOut, &loop, &QEventLoop::quit);
+    QObject::connect(&exchange, &Exchange::lineLost, &loop, &QEventLoop::quit);
+    if (exchange.start(Exchange::frame(prefix, Exchange::command(command))))
+        loop.exec();
+
+    ExchangeRecord ex;
+    ex.command = command;
+    ex.sent = exchange.sent();
+    ex.sentText = exchange.sentText();
+    ex.received = exchange.reply();
+    ex.receivedText = exchange.replyText();
+    // A line that went away brought no reply, whatever came before the close
+    // (a busy server's "Port already in use", say).
+    ex.timedOut = exchange.outcome() != Exchange::Outcome::Answered || exchange.lost();
+    // The decoders know a query by its word and carriage return; the
+    // address only chose which projector answers.
+    if (!ex.received.isEmpty() && !exchange.lost()) {
+        if (const auto status = exchange.status(Exchange::command(command), QString()))
+            ex.status = status->trimmed();
+    }
+    return ex;
 }
 
 // A command as the user can read it back: control codes and bytes beyond
@@ -134,7 +175,7 @@ QString storedAddress()
     return QString();
 }
 
-QJsonObject toJson(const Exchange &ex)
+QJsonObject toJson(const ExchangeRecord &ex)
 {
     QJsonObject o;
     o[QStringLiteral("command")] = ex.command;
@@ -153,7 +194,7 @@ void printJson(const QJsonObject &o)
     out().flush();
 }
 
-void printExchange(const Exchange &ex)
+void printExchange(const ExchangeRecord &ex)
 {
     out() << "TxD:" << ex.sentText << "\n"
           << "RxD:" << ex.receivedText << "\n";
@@ -163,7 +204,7 @@ void printExchange(const Exchange &ex)
 }
 
 // One line of "status": what the query asks, then the decoded words.
-void printStatusLine(const Exchange &ex)
+void printStatusLine(const ExchangeRecord &ex)
 {
     static const std::pair<const char *, const char *> kTopics[] = {
         {"CR0", "Power"},
@@ -375,10 +416,10 @@ int main(int argc, char *argv[])
         return PortFailed;
     }
 
-    Line line(comm, prefix, timeoutMs);
+    Exchange exchange(comm, timeoutMs);
     int status = Answered;
     for (const QString &command : commands) {
-        const Exchange ex = line.send(command);
+        const ExchangeRecord ex = ask(exchange, prefix, command);
         if (json)
             printJson(toJson(ex));
         else if (action == QLatin1String("status"))
@@ -388,8 +429,8 @@ int main(int argc, char *argv[])
         out().flush();
         if (ex.timedOut)
             status = NoAnswer;
-        if (line.lost()) {
-            err() << "orvactl: the line was lost: " << line.lostReason() << "\n";
+        if (exchange.lost()) {
+            err() << "orvactl: the line was lost: " << exchange.lostReason() << "\n";
             return PortFailed;
         }
     }

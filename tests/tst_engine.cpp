@@ -4,6 +4,7 @@
 #include "protocol/engine.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <map>
@@ -55,6 +56,7 @@ private slots:
     void whenDisplaysChange();
     void lampTimeAfterStatus_data();
     void lampTimeAfterStatus();
+    void exchangesSideBySide();
 
 private:
     // The engine's timer named |name|, driven or watched by hand.
@@ -231,14 +233,13 @@ void TstEngine::floodIsBounded()
     const QByteArray chunk(4000, 'Z');
     for (int i = 0; i < 10; ++i) {
         m_line->write(chunk);
-        QTRY_VERIFY(m_engine->replyBuffer().size()
-                    >= qMin<qsizetype>(TransactionEngine::MaxReply, (i + 1) * 4000));
+        QTRY_VERIFY(m_engine->replyBuffer().size() >= qMin<qsizetype>(32767, (i + 1) * 4000));
     }
-    QCOMPARE(m_engine->replyBuffer().size(), TransactionEngine::MaxReply);
-    QCOMPARE(m_display->received.size(), 2 * TransactionEngine::MaxReply + 1);
+    QCOMPARE(m_engine->replyBuffer().size(), qsizetype(32767));
+    QCOMPARE(m_display->received.size(), qsizetype(2 * 32767 + 1));
     QVERIFY(m_display->received.startsWith(QStringLiteral(" Z Z ")));
     QTest::qWait(300); // the rest of the flood arrives and is dropped
-    QCOMPARE(m_engine->replyBuffer().size(), TransactionEngine::MaxReply);
+    QCOMPARE(m_engine->replyBuffer().size(), qsizetype(32767));
     m_engine->Timer2_Timer();
     reply("00\r", 3); // a fresh exchange starts from empty again
 }
@@ -347,10 +348,10 @@ void TstEngine::whenDisplaysChange()
         m_display->sent = m_display->received = QStringLiteral("before");
         QTimerEvent tick(t->timerId());
         QCoreApplication::sendEvent(t, &tick);
-        const QString what = m_display->received == TransactionEngine::NoAnswerMark ? "mark"
-                             : m_display->sent.isEmpty()                            ? "clear"
-                             : m_display->sent != QLatin1String("before")           ? "repeat"
-                                                                                    : "nothing";
+        const QString what = m_display->received == " X X X X "           ? "mark"
+                             : m_display->sent.isEmpty()                  ? "clear"
+                             : m_display->sent != QLatin1String("before") ? "repeat"
+                                                                          : "nothing";
         // A tick due |expected| ms after the send began is on time up to
         // |late| ms earlier.
         const int expected = seen.section(what + QLatin1Char(' '), 1).section(' ', 0, 0).toInt();
@@ -385,6 +386,39 @@ void TstEngine::lampTimeAfterStatus()
     QCOMPARE(m_display->status, status);
     QCOMPARE(m_engine->lastStatus(), status);
     QCOMPARE(m_line->readAvailable(0), QByteArray("CR0\rCR3\r"));
+}
+
+// Exchanges on two lines in one process run side by side: each gets only its
+// own reply and ends by its own rule (an ACK alone is a complete reply).
+void TstEngine::exchangesSideBySide()
+{
+    m_engine.reset(); // its exchange would take the first line's reply
+    PtyLine other;
+    MSComm otherPort;
+    otherPort.setDevice(other.slavePath());
+    QVERIFY(otherPort.setPortOpen(true));
+    Exchange first(*m_port, 5000), second(otherPort, 1000);
+    QSignalSpy answered(&first, &Exchange::completed), unanswered(&second, &Exchange::timedOut);
+    QVERIFY(first.start(Exchange::frame("A001", Exchange::command("C00"))));
+    QVERIFY(second.start(Exchange::frame("", Exchange::command("CR0"))));
+    QCOMPARE(other.read(4), QByteArray("CR0\r"));
+    QCOMPARE(sentBytes(8), QByteArray("A001C00\r"));
+    other.write("0"); // no CR: incomplete
+    m_line->write("\x06");
+    QTRY_COMPARE(answered.size(), 1);
+    QTRY_COMPARE(unanswered.size(), 1);
+    QCOMPARE(first.replyText(), QStringLiteral("  [ACK] "));
+    QCOMPARE(second.replyText(), QStringLiteral(" 0 "));
+    QCOMPARE(second.outcome(), Exchange::Outcome::NoAnswer);
+    // What comes after the end belongs to no exchange: the next starts afresh.
+    QSignalSpy late(&otherPort, &MSComm::OnComm);
+    other.write("0\r");
+    QTRY_VERIFY(!late.isEmpty());
+    QSignalSpy answeredToo(&second, &Exchange::completed);
+    QVERIFY(second.start(Exchange::command("CR1")));
+    other.write("1\r");
+    QTRY_COMPARE(answeredToo.size(), 1);
+    QCOMPARE(second.reply(), QStringLiteral("1\r"));
 }
 
 QTEST_GUILESS_MAIN(TstEngine)

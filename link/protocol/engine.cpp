@@ -32,8 +32,8 @@ constexpr Intervals kPaces[] = {
 
 TransactionEngine::TransactionEngine(MSComm &port, EngineDisplay &display, QObject *parent)
     : QObject(parent)
-    , m_port(port)
     , m_display(display)
+    , m_exchange(port)
 {
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer2.setObjectName(QStringLiteral("Timer2"));
@@ -46,7 +46,7 @@ TransactionEngine::TransactionEngine(MSComm &port, EngineDisplay &display, QObje
     connect(&Timer1, &QTimer::timeout, this, &TransactionEngine::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &TransactionEngine::Timer2_Timer);
     connect(&Timer4, &QTimer::timeout, this, &TransactionEngine::Timer4_Timer);
-    connect(&m_port, &MSComm::OnComm, this, &TransactionEngine::MSComm1_OnComm);
+    connect(&m_exchange, &Exchange::received, this, &TransactionEngine::showReply);
 }
 
 void TransactionEngine::show(Render::Legends legends)
@@ -107,18 +107,11 @@ void TransactionEngine::showStatus(const QString &text)
     m_display.setStatusText(text);
 }
 
-void TransactionEngine::clearReply()
-{
-    m_replyBuffer.clear();
-    m_renderedReply.clear();
-}
-
 void TransactionEngine::Hyouji(QString &text, quint8 mode)
 {
     if (mode == SendMode) {
-        text.prepend(addressPrefix);
-        clearReply();
-        if (!m_port.output(text)) {
+        text = Exchange::frame(addressPrefix, text);
+        if (!m_exchange.start(text)) {
             // Nothing went out, so nothing shows as sent and no answer is
             // awaited: the received-text display says why until the
             // displays clear.
@@ -130,26 +123,18 @@ void TransactionEngine::Hyouji(QString &text, quint8 mode)
             return;
         }
         m_display.setReceivedText(QString());
-        Render::Legends legends = Render::NoLegend;
-        const QString rendered = Render::render(text, &legends);
-        show(legends);
-        m_display.setSentText(rendered);
+        show(m_exchange.sentLegends());
+        m_display.setSentText(m_exchange.sentText());
         Timer2.start();
         m_awaitingReply = 1;
         Timer4.start();
         return;
     }
 
-    // Receive mode. The reply buffer is rendered as it grows; any other text
-    // is rendered whole.
-    QString rendered;
-    if (&text == &m_replyBuffer && m_renderedReply.sourceLength() == m_replyBuffer.size()) {
-        rendered = m_renderedReply.text();
-    } else {
-        Render::Legends legends = Render::NoLegend;
-        rendered = Render::render(text, &legends);
-        show(legends);
-    }
+    // Receive mode: |text| is shown and decoded as a reply.
+    Render::Legends legends = Render::NoLegend;
+    const QString rendered = Render::render(text, &legends);
+    show(legends);
     m_display.setReceivedText(rendered);
     if (const auto status =
             Decode::statusFor(m_currentCommand, text.size(), rendered, m_lastStatus))
@@ -158,27 +143,28 @@ void TransactionEngine::Hyouji(QString &text, quint8 mode)
 
 void TransactionEngine::MSComm1_OnComm()
 {
-    if (m_port.commEvent() != MSComm::comEvReceive)
-        return;
-    QString arrived = m_port.input();
-    const qsizetype room = MaxReply - m_replyBuffer.size();
-    if (arrived.size() > room)
-        arrived.truncate(qMax<qsizetype>(0, room));
-    m_replyBuffer += arrived;
-    show(m_renderedReply.append(arrived));
+    m_exchange.onComm();
+}
+
+void TransactionEngine::showReply(Render::Legends legends)
+{
+    show(legends);
     m_awaitingReply = 0;
-    Hyouji(m_replyBuffer, ReceiveMode);
+    // The reply is rendered as it grows.
+    m_display.setReceivedText(m_exchange.replyText());
+    if (const auto status = m_exchange.status(m_currentCommand, m_lastStatus))
+        showStatus(*status);
 }
 
 void TransactionEngine::Timer2_Timer()
 {
     if (m_awaitingReply == 1)
-        m_display.setReceivedText(QString(NoAnswerMark));
+        m_display.setReceivedText(QString(Exchange::NoAnswerMark));
     Timer2.stop();
     m_display.setLegendVisible(Render::SpaceLegend, false);
     m_display.setLegendVisible(Render::CrLegend, false);
     m_display.setLegendVisible(Render::AckLegend, false);
-    clearReply();
+    m_exchange.clearReply();
     m_awaitingReply = 0;
 }
 
@@ -233,7 +219,7 @@ void TransactionEngine::Cont_M_up()
     m_display.setSentText(QString());
     m_display.setReceivedText(QString());
     setPace(Pace::AfterHold);
-    clearReply();
+    m_exchange.clearReply();
     m_holdGuard = 0;
 }
 
@@ -241,5 +227,5 @@ void TransactionEngine::resetState()
 {
     m_holdKind = 0;
     m_awaitingReply = 0;
-    clearReply();
+    m_exchange.clearReply();
 }

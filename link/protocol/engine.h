@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/exchange.h"
 #include "protocol/render.h"
 
 #include <QObject>
@@ -21,7 +22,8 @@ public:
     virtual void setLegendVisible(Render::Legend legend, bool visible) = 0;
 };
 
-// The one path every command goes out by and every reply comes in by.
+// The window's side of the exchanges (see Exchange, which frames, collects,
+// renders and decodes).
 //
 // A send frames the command with the address prefix, writes it, shows it and
 // starts the reply time-out (Timer2) and the display clearing (Timer4). Each
@@ -53,10 +55,6 @@ public:
 
     static constexpr quint8 SendMode = 1;
     static constexpr quint8 ReceiveMode = 2;
-    // The reply buffer keeps at most this many characters; the rest of a
-    // flood is dropped until the buffer is emptied again.
-    static constexpr qsizetype MaxReply = 32767;
-    static constexpr QLatin1StringView NoAnswerMark{" X X X X "};
     // Shown instead of a send that the port refused (it is closed).
     static constexpr QLatin1StringView PortClosedNote{"port closed"};
 
@@ -104,7 +102,8 @@ public:
     // Whether a hold is running (from its press to its release).
     bool holding() const { return m_holdGuard != 0; }
     quint8 awaitingReply() const { return m_awaitingReply; }
-    const QString &replyBuffer() const { return m_replyBuffer; }
+    // The reply so far (at most Exchange::MaxReply characters).
+    const QString &replyBuffer() const { return m_exchange.reply(); }
 
     // The status the engine showed last (empty once the displays cleared).
     const QString &lastStatus() const { return m_lastStatus; }
@@ -115,7 +114,8 @@ public:
 private:
     void show(Render::Legends legends);
     void showStatus(const QString &text);
-    void clearReply();
+    // Shows the reply buffer as a receive event grew it.
+    void showReply(Render::Legends legends);
 
     // Children of the engine, found by their object names.
     QTimer Timer1{this}; // repetition of a held button
@@ -125,14 +125,12 @@ private:
     QString m_currentCommand;
     QString m_lastStatus;
 
-    MSComm &m_port;
     EngineDisplay &m_display;
 
     quint8 m_holdKind = 0;
     quint8 m_awaitingReply = 0;
-    QString m_replyBuffer;
     qint16 m_holdGuard = 0;
 
-    // Rendering of m_replyBuffer, kept up to date as characters arrive.
-    Render::Incremental m_renderedReply;
+    // Ended by the timers, never by itself.
+    Exchange m_exchange;
 };
