@@ -1,5 +1,6 @@
 #include "ports/mscomm.h"
 
+#include "facts/projector.h"
 #include "store/settingsstore.h"
 
 #include <QDir>
@@ -22,9 +23,9 @@ namespace {
 // USB adapters take port numbers from here upwards; COM1 and COM2 stay the
 // on-board ports.
 constexpr int kFirstUsbPort = 3;
-constexpr int kLastMappedPort = 15;
+constexpr int kLastMappedPort = Projector::LastPort;
 
-// The [Ports] entries of COM1..COM15, and of COM|port| when it lies beyond,
+// The [Ports] entries of every port number, and of COM|port| when it lies beyond,
 // by port number, from one reading of the settings file.
 QMap<int, QString> portsEntries(int port)
 {
@@ -166,12 +167,6 @@ QString MSComm::deviceForPort(int port)
     }
     return fallback;
 #endif
-}
-
-QString MSComm::settingsFor(quint8 baudCode)
-{
-    return normalBaudCode(baudCode) == 96 ? QStringLiteral("9600,N,8,1")
-                                          : QStringLiteral("19200,N,8,1");
 }
 
 bool MSComm::parseSettings(const QString &text, LineSettings *out)

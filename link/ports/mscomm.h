@@ -94,12 +94,6 @@ public:
     // else /dev/serial/by-id.
     static QString usbAdapterFolder();
 
-    // The settings text for a baud code: "9600,N,8,1" for 96, otherwise
-    // "19200,N,8,1".
-    static QString settingsFor(quint8 baudCode);
-    // The baud code as the line uses it: 96 stays, anything else is 192.
-    static quint8 normalBaudCode(quint8 baudCode) { return baudCode == 96 ? 96 : 192; }
-
     // A settings text "baud,parity,data,stop"; false when it cannot be read.
     struct LineSettings {
         qint32 baud = 19200;
