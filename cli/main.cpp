@@ -2,11 +2,13 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/search.h"
+#include "facts/projector.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
 #include "ports/portreason.h"
 #include "protocol/exchange.h"
 #include "store/settingsstore.h"
+#include "store/storedchoices.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,12 +26,6 @@ enum Status { Answered = 0, NoAnswer = 1, Usage = 2, PortFailed = 3 };
 
 constexpr int kDefaultTimeoutMs = 1000; // the panel's reply time-out
 constexpr int kMaxTimeoutMs = 600000;
-
-// The address prefixes the window offers, by their option names.
-constexpr std::pair<const char *, const char *> kAddresses[] = {
-    {"none", ""},    {"all", "AFFF"}, {"001", "A001"},
-    {"002", "A002"}, {"003", "A003"}, {"004", "A004"},
-};
 
 QTextStream &out()
 {
@@ -154,25 +150,27 @@ QList<QByteArray> typedBytes(int argc, char **argv, const QStringList &words)
     return typed;
 }
 
+// The prefix of the address option named |name|, in any letter case.
 std::optional<QString> addressPrefix(const QString &name)
 {
-    for (const auto &[option, prefix] : kAddresses) {
+    for (const auto &[option, prefix] : Projector::AddressOptions) {
         if (name.compare(QLatin1String(option), Qt::CaseInsensitive) == 0)
             return QString::fromLatin1(prefix);
     }
     return std::nullopt;
 }
 
-// A stored address: one of the prefixes, otherwise none (as the window).
-QString storedAddress()
+// The address options' names as a list in words: "none, all, ... or 004".
+QString addressNames()
 {
-    const QString stored =
-        SettingsStore::readStartUp(QStringLiteral("ADRESS"), QStringLiteral("DATAD"));
-    for (const auto &[option, prefix] : kAddresses) {
-        if (*prefix && stored == QLatin1String(prefix))
-            return stored;
+    QString names;
+    for (int i = 0; i < Projector::AddressOptionCount; ++i) {
+        if (i > 0)
+            names += i + 1 < Projector::AddressOptionCount ? QStringLiteral(", ")
+                                                           : QStringLiteral(" or ");
+        names += QLatin1String(Projector::AddressOptions[i].name);
     }
-    return QString();
+    return names;
 }
 
 QJsonObject toJson(const ExchangeRecord &ex)
@@ -268,10 +266,12 @@ int main(int argc, char *argv[])
         "2 usage error (nothing was sent), 3 the port cannot be opened."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("COM port number N (1 to 15), through "
-                                                       "the window's port map."),
-                                        QStringLiteral("N"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("COM port number N (%1 to %2), through the window's port map.")
+            .arg(Projector::FirstPort)
+            .arg(Projector::LastPort),
+        QStringLiteral("N"));
     const QCommandLineOption deviceOption(
         QStringLiteral("device"), QStringLiteral("Device to open instead of a port number."),
         QStringLiteral("PATH"));
@@ -279,8 +279,7 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Baud rate: 9600 or 19200."),
                                         QStringLiteral("RATE"));
     const QCommandLineOption addressOption(
-        QStringLiteral("address"),
-        QStringLiteral("Projector address: none, all, 001, 002, 003 or 004."),
+        QStringLiteral("address"), QStringLiteral("Projector address: %1.").arg(addressNames()),
         QStringLiteral("ADDRESS"));
     const QCommandLineOption timeoutOption(
         QStringLiteral("timeout"),
@@ -346,9 +345,11 @@ int main(int argc, char *argv[])
     if (parser.isSet(portOption)) {
         bool ok = false;
         port = parser.value(portOption).toInt(&ok);
-        if (!ok || port < 1 || port > 15)
-            return usageError(QStringLiteral("--port takes a number from 1 to 15, not \"%1\".")
-                                  .arg(parser.value(portOption)));
+        if (!ok || !Projector::isPort(port))
+            return usageError(QStringLiteral("--port takes a number from %1 to %2, not \"%3\".")
+                                  .arg(QString::number(Projector::FirstPort),
+                                       QString::number(Projector::LastPort),
+                                       parser.value(portOption)));
     }
     const QString device = parser.value(deviceOption);
     if (parser.isSet(deviceOption) && device.isEmpty())
@@ -357,9 +358,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(baudOption)) {
         const QString baud = parser.value(baudOption);
         if (baud == QLatin1String("9600"))
-            baudCode = 96;
+            baudCode = Projector::Baud9600;
         else if (baud == QLatin1String("19200"))
-            baudCode = 192;
+            baudCode = Projector::Baud19200;
         else
             return usageError(QStringLiteral("--baud takes 9600 or 19200, not \"%1\".").arg(baud));
     }
@@ -367,12 +368,11 @@ int main(int argc, char *argv[])
     if (parser.isSet(addressOption)) {
         const auto chosen = addressPrefix(parser.value(addressOption));
         if (!chosen)
-            return usageError(QStringLiteral("--address takes none, all, 001, 002, 003 or "
-                                             "004, not \"%1\".")
-                                  .arg(parser.value(addressOption)));
+            return usageError(QStringLiteral("--address takes %1, not \"%2\".")
+                                  .arg(addressNames(), parser.value(addressOption)));
         prefix = *chosen;
     } else {
-        prefix = storedAddress();
+        prefix = StoredChoices::address();
     }
     int timeoutMs = kDefaultTimeoutMs;
     if (parser.isSet(timeoutOption)) {
@@ -385,21 +385,22 @@ int main(int argc, char *argv[])
                                   .arg(parser.value(timeoutOption)));
     }
     if (!baudCode)
-        baudCode = baudCodeFromText(
-            SettingsStore::readStartUp(QStringLiteral("BaudRate"), QStringLiteral("DATAb")));
+        baudCode = StoredChoices::baudCode();
 
     MSComm comm;
-    comm.setSettings(MSComm::settingsFor(baudCode));
+    comm.setSettings(Projector::settingsFor(baudCode));
     QString opened = device;
     if (!device.isEmpty()) {
         comm.setDevice(device);
     } else {
         if (!port)
-            port = portNumberFromText(
-                SettingsStore::readStartUp(QStringLiteral("ComPort"), QStringLiteral("DATAC")));
-        if (port < 1 || port > 15) {
+            port = StoredChoices::comPort();
+        if (!Projector::isPort(port)) {
             err() << "orvactl: "
-                  << (port ? QStringLiteral("the stored port %1 is not from 1 to 15").arg(port)
+                  << (port ? QStringLiteral("the stored port %1 is not from %2 to %3")
+                                 .arg(port)
+                                 .arg(Projector::FirstPort)
+                                 .arg(Projector::LastPort)
                            : QStringLiteral("no port is stored"))
                   << "; choose one with COM in the orva window, or give --port N or "
                      "--device PATH.\n";

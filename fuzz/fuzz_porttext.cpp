@@ -2,6 +2,7 @@
 // number it names is 0 or a port number, and only a box of digits (blanks
 // around them allowed) names one.
 
+#include "facts/projector.h"
 #include "portdialog/porttext.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ void check(const QString &text)
     const int port = PortText::portNumber(text);
     if (port == 0)
         return;
-    if (port < PortText::FirstPort || port > PortText::LastPort)
+    if (!Projector::isPort(port))
         abort();
     qsizetype first = 0;
     qsizetype last = text.size();

@@ -1,7 +1,7 @@
 #include "panel/buttonmap.h"
 
+#include "facts/projector.h"
 #include "panel/layout.h"
-#include "protocol/engine.h"
 
 #include <QCoreApplication>
 #include <QLatin1StringView>
@@ -15,12 +15,14 @@ constexpr Entry click(const char *button, const char *command)
     return {button, command, Style::Click, 0};
 }
 
-// An arrow sends the command of its hold kind from the engine's repetition
-// table, at the press and at every repeat alike.
-constexpr Entry hold(const char *button, quint8 kind)
+// An arrow sends the command of its hold kind, at the press and at every
+// repeat alike.
+constexpr Entry hold(const char *button, Projector::HoldKind kind)
 {
     return {button, nullptr, Style::Hold, kind};
 }
+
+using enum Projector::HoldKind;
 
 constexpr Entry kPanel[] = {
     // POWER
@@ -47,30 +49,29 @@ constexpr Entry kPanel[] = {
     {"Command23", "C1C", Style::MenuOn, 0},
     click("Command24", "C1D"),
     click("Command6", "C3F"),
-    hold("Command5", 3),  // C3C
-    hold("Command7", 4),  // C3D
-    hold("Command38", 5), // C3B
-    hold("Command8", 6),  // C3A
-    // KEYSTONE: the left arrow sends C91 and the right arrow C90, the
-    // projector's own sense of left and right for the keystone.
-    hold("Command10", 11), // C8E
-    hold("Command35", 12), // C8F
-    hold("Command4", 13),  // C91
-    hold("Command11", 14), // C90
+    hold("Command5", MenuUp),
+    hold("Command7", MenuDown),
+    hold("Command38", MenuLeft),
+    hold("Command8", MenuRight),
+    // KEYSTONE
+    hold("Command10", KeystoneUp),
+    hold("Command35", KeystoneDown),
+    hold("Command4", KeystoneLeft),
+    hold("Command11", KeystoneRight),
     // LENS SHIFT
-    hold("Command12", 15), // C5D
-    hold("Command20", 16), // C5E
-    hold("Command15", 17), // C5F
-    hold("Command19", 18), // C60
+    hold("Command12", LensShiftUp),
+    hold("Command20", LensShiftDown),
+    hold("Command15", LensShiftLeft),
+    hold("Command19", LensShiftRight),
     // ZOOM
-    hold("Command30", 1), // C47
-    hold("Command42", 2), // C46
+    hold("Command30", ZoomUp),
+    hold("Command42", ZoomDown),
     // FOUCS
-    hold("Command1", 7), // C4B
-    hold("Command2", 8), // C4A
+    hold("Command1", FocusUp),
+    hold("Command2", FocusDown),
     // D.ZOOM
-    hold("Command48", 9),  // C30
-    hold("Command49", 10), // C31
+    hold("Command48", DigitalZoomUp),
+    hold("Command49", DigitalZoomDown),
     // R/C KEY OFF
     click("Command60", "CF KEYDIS NONE"),
     click("Command61", "CF KEYDIS RC"),
@@ -166,7 +167,7 @@ QString toolTip(const Entry &entry)
 {
     if (entry.style == Style::Hold) {
         return tr("%1: sends %2, again every 100 ms while held")
-            .arg(arrowName(entry), TransactionEngine::holdCommand(entry.holdKind));
+            .arg(arrowName(entry), Projector::holdCommand(entry.holdKind));
     }
     if (!entry.command)
         return tr("Closes the window and ends the program");

@@ -8,7 +8,7 @@
 // The command behind each button of the main window. A click button sends its
 // command once per click; a press-and-hold button (the arrows) sends it when
 // a mouse button goes down on it and repeats it while the button is held,
-// under its hold kind (1..18), which keys the engine's repetition.
+// under its hold kind, which keys the engine's repetition.
 namespace ButtonMap {
 
 // How the window handles a button: Click sends its command; Hold repeats

@@ -1,6 +1,7 @@
 #include "panel/form1.h"
 
 #include "console/form3.h"
+#include "facts/projector.h"
 #include "panel/arrows.h"
 #include "panel/buttonmap.h"
 #include "panel/colourbutton.h"
@@ -9,6 +10,7 @@
 #include "portdialog/form2.h"
 #include "ports/portmap.h"
 #include "store/settingsstore.h"
+#include "store/storedchoices.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,13 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-
-namespace {
-
-// The address options' prefixes, Option1 to Option6.
-constexpr const char *kAddresses[] = {"", "AFFF", "A001", "A002", "A003", "A004"};
-
-} // namespace
 
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
@@ -201,7 +196,7 @@ void Form1::Command16_Click()
 
 void Form1::chooseAddress(int option)
 {
-    engine.addressPrefix = QString::fromLatin1(kAddresses[option - 1]);
+    engine.addressPrefix = QString::fromLatin1(Projector::AddressOptions[option - 1].prefix);
 }
 
 void Form1::Option1_Click()
@@ -293,8 +288,7 @@ void Form1::Form_Load()
         return;
     }
 
-    const QString address =
-        SettingsStore::readStartUp(QStringLiteral("ADRESS"), QStringLiteral("DATAD"));
+    const QString address = StoredChoices::address();
     engine.addressPrefix = address;
     selectStoredAddress(address);
 
@@ -311,14 +305,10 @@ void Form1::Form_Load()
 void Form1::selectStoredAddress(const QString &prefix)
 {
     QRadioButton *options[] = {Option1, Option2, Option3, Option4, Option5, Option6};
-    for (int i = 1; i < 6; ++i) {
-        if (prefix == QLatin1String(kAddresses[i])) {
-            options[i]->setChecked(true);
-            return;
-        }
-    }
-    Option1->setChecked(true);
-    engine.addressPrefix.clear();
+    static_assert(std::size(options) == Projector::AddressOptionCount);
+    const int option = Projector::addressOption(prefix);
+    options[option]->setChecked(true);
+    chooseAddress(option + 1);
 }
 
 void Form1::placeOnScreen()
@@ -404,7 +394,7 @@ void Form1::consoleLeft()
 
 void Form1::Form_QueryUnload()
 {
-    SettingsStore::saveStartUp(QStringLiteral("ADRESS"), engine.addressPrefix);
+    StoredChoices::saveAddress(engine.addressPrefix);
     if (MSComm1.portOpen())
         MSComm1.setPortOpen(false);
 }

@@ -1,5 +1,6 @@
 #include "portdialog/form2.h"
 
+#include "facts/projector.h"
 #include "portdialog/porttext.h"
 #include "ports/portmap.h"
 #include "ports/portreason.h"
@@ -227,23 +228,23 @@ void Form2::Form_Load()
     for (int port = 1; port <= 5; ++port)
         portOption(port)->setToolTip(portToolTip(port));
     const int typed = typedPort();
-    Text1->setToolTip(typed ? portToolTip(typed) : tr("Another port: a number from 1 to 15"));
+    Text1->setToolTip(typed ? portToolTip(typed) : otherPortToolTip());
 }
 
 void Form2::applyBaudCode()
 {
     m_session.applyBaudCode();
-    choose(m_session.BaudCode == 96 ? Option1 : Option2);
+    choose(m_session.BaudCode == Projector::Baud9600 ? Option1 : Option2);
 }
 
 void Form2::Option1_Click()
 {
-    m_session.chooseBaud(96);
+    m_session.chooseBaud(Projector::Baud9600);
 }
 
 void Form2::Option2_Click()
 {
-    m_session.chooseBaud(192);
+    m_session.chooseBaud(Projector::Baud19200);
 }
 
 void Form2::portOption_Click(int port)
@@ -271,7 +272,7 @@ void Form2::Text1_Change()
         Text1->setText(QStringLiteral("0"));
         Text1->setSelection(0, 1);
     }
-    Text1->setToolTip(tr("Another port: a number from 1 to 15"));
+    Text1->setToolTip(otherPortToolTip());
 }
 
 void Form2::showOpenFailureNote(const QString &reason)
@@ -312,14 +313,14 @@ void Form2::Command2_Click()
     QString why;
     switch (m_session.cancel(&why)) {
     case PortSession::CancelResult::Reopened: {
-        choose(m_session.BaudCode == 96 ? Option1 : Option2);
+        choose(m_session.BaudCode == Projector::Baud9600 ? Option1 : Option2);
         QWidget &main = m_main;
         unload();
         main.show();
         return;
     }
     case PortSession::CancelResult::Failed:
-        choose(m_session.BaudCode == 96 ? Option1 : Option2);
+        choose(m_session.BaudCode == Projector::Baud9600 ? Option1 : Option2);
         break;
     case PortSession::CancelResult::NoPrevious:
         // The dialog goes when it closed an open port.
@@ -353,6 +354,13 @@ QString Form2::failureDetail(MSComm::OpenFailure failure, int port, const QStrin
                              const QString &group, const QString &otherText)
 {
     return PortReason::detail(failure, port, device, group, otherText);
+}
+
+QString Form2::otherPortToolTip()
+{
+    return tr("Another port: a number from %1 to %2")
+        .arg(Projector::FirstPort)
+        .arg(Projector::LastPort);
 }
 
 QString Form2::portToolTip(int port)

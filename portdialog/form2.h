@@ -41,6 +41,8 @@ public:
                                  const QString &group, const QString &otherText);
     // Tooltip text for port number |port|: its device and whether it exists.
     static QString portToolTip(int port);
+    // Tooltip text for the number box while it names no port.
+    static QString otherPortToolTip();
 
     void Form_Load();
     void Option1_Click();            // 9600

@@ -1,5 +1,7 @@
 #include "portdialog/porttext.h"
 
+#include "facts/projector.h"
+
 namespace PortText {
 
 int portNumber(const QString &text)
@@ -12,7 +14,7 @@ int portNumber(const QString &text)
             return 0;
     }
     const int value = digits.toInt();
-    return value >= FirstPort && value <= LastPort ? value : 0;
+    return Projector::isPort(value) ? value : 0;
 }
 
 } // namespace PortText

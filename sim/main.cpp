@@ -2,12 +2,13 @@
 // on a pseudo-terminal (a local serial line) or on a TCP port (a projector
 // behind a serial device server). See --help.
 
+#include "facts/projector.h"
 #include "ports/netline.h"
 #include "ports/portmap.h"
 #include "sim/projector.h"
 #include "sim/rawpty.h"
 #include "sim/tcpline.h"
-#include "store/settingsstore.h"
+#include "store/storedchoices.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,9 +26,8 @@ namespace {
 
 int wired()
 {
-    const qint16 port =
-        portNumberFromText(SettingsStore::readStartUp(QStringLiteral("ComPort"), QString()));
-    if (port < 1 || port > 15)
+    const qint16 port = StoredChoices::comPort();
+    if (!Projector::isPort(port))
         return 1;
     const QString device = PortMap::deviceForPort(port);
     // A network address counts as wired when it can be read; whether its

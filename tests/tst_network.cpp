@@ -3,6 +3,7 @@
 
 #include "common/ptyline.h"
 #include "common/testenv.h"
+#include "facts/projector.h"
 #include "panel/form1.h"
 #include "portdialog/form2.h"
 #include "sim/projector.h"
@@ -247,12 +248,12 @@ void TstNetwork::lineSettingsFollowTheProgram()
     QVERIFY(server.isReady());
     MSComm port;
     port.setDevice(server.address("rfc2217"));
-    port.setSettings(MSComm::settingsFor(96));
+    port.setSettings(Projector::settingsFor(96));
     QVERIFY2(port.setPortOpen(true), qPrintable(port.openFailureText()));
     QCOMPARE(line.speed(), 9600);
-    port.setSettings(MSComm::settingsFor(192));
+    port.setSettings(Projector::settingsFor(192));
     QTRY_COMPARE(line.speed(), 19200);
-    port.setSettings(MSComm::settingsFor(96));
+    port.setSettings(Projector::settingsFor(96));
     QTRY_COMPARE(line.speed(), 9600);
 
     QVERIFY(port.output(QString::fromLatin1("\xff"

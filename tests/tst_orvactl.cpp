@@ -202,9 +202,13 @@ void TstOrvactl::runs_data()
         {"byte above 0x7E",
          {"send", QString("C0") + QChar(0xDCE9)},
          "\"C0\\xE9\" holds the byte 0xE9, which is not printable ASCII"},
-        {"address outside the list", {"--address", "005", "send", "C00"}, "--address"},
+        {"address outside the list",
+         {"--address", "005", "send", "C00"},
+         "--address takes none, all, 001, 002, 003 or 004, not \"005\"."},
         {"baud 4800", {"--baud", "4800", "send", "C00"}, "--baud"},
-        {"port 16", {"--port", "16", "send", "C00"}, "--port"},
+        {"port 16",
+         {"--port", "16", "send", "C00"},
+         "--port takes a number from 1 to 15, not \"16\"."},
         {"port not a number", {"--port", "one", "send", "C00"}, "--port"},
         {"port and device", {"--port", "1", "--device", "LINE", "send", "C00"}, "not both"},
         {"time-out 0", {"--timeout", "0", "send", "C00"}, "--timeout"},
@@ -235,6 +239,14 @@ void TstOrvactl::runs_data()
         << QStringList{"orvactl: no port is stored; choose one with COM in the orva window, "
                        "or give --port N or --device PATH.\n"}
         << 0;
+    row("help names the ports and the addresses")
+        << none << QStringList{"--help"} << sim << 0 << QByteArray()
+        << QStringList{"COM port number N (1 to 15)",
+                       "Projector address: none, all, 001, 002, 003 or 004."}
+        << 0;
+    row("stored port 16") << QStringList{"StartUP/ComPort=16"} << QStringList{"send", "C00"} << sim
+                          << 3 << QByteArray()
+                          << QStringList{"orvactl: the stored port 16 is not from 1 to 15; "} << 0;
     row("the line hangs up") << none << dev + QStringList{"send", "CR0", "CR1"} << int(Peer::HangUp)
                              << 3 << QByteArray("CR0\r") << QStringList{"lost"} << 0;
 }

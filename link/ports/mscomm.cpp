@@ -83,12 +83,6 @@ bool MSComm::portOpen() const
     return m_port.isOpen() || m_net.isOpen();
 }
 
-QString MSComm::settingsFor(quint8 baudCode)
-{
-    return normalBaudCode(baudCode) == 96 ? QStringLiteral("9600,N,8,1")
-                                          : QStringLiteral("19200,N,8,1");
-}
-
 bool MSComm::mayOpen(const QString &device)
 {
 #ifdef Q_OS_WIN

@@ -83,12 +83,6 @@ public:
     // How long opening a network port may take.
     static constexpr int networkOpenMs = 2000;
 
-    // The settings text for a baud code: "9600,N,8,1" for 96, otherwise
-    // "19200,N,8,1".
-    static QString settingsFor(quint8 baudCode);
-    // The baud code as the line uses it: 96 stays, anything else is 192.
-    static quint8 normalBaudCode(quint8 baudCode) { return baudCode == 96 ? 96 : 192; }
-
 signals:
     void OnComm();
     void linkLost(const QString &reason);

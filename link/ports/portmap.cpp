@@ -1,5 +1,6 @@
 #include "ports/portmap.h"
 
+#include "facts/projector.h"
 #include "store/settingsstore.h"
 
 #include <QDir>
@@ -15,14 +16,14 @@ namespace {
 // USB adapters take port numbers from here upwards; COM1 and COM2 stay the
 // on-board ports.
 constexpr int kFirstUsbPort = 3;
-constexpr int kLastMappedPort = 15;
+constexpr int kLastMappedPort = Projector::LastPort;
 
 // The [Ports] entries of COM1..COM15, and of COM|port| when it lies beyond,
 // by port number, from one reading of the settings file.
 QMap<int, QString> portsEntries(int port)
 {
     QList<int> ports;
-    for (int n = 1; n <= kLastMappedPort; ++n)
+    for (int n = Projector::FirstPort; n <= kLastMappedPort; ++n)
         ports << n;
     if (port > kLastMappedPort)
         ports << port;
@@ -65,7 +66,7 @@ QString deviceForPort(int port)
 
     // Adapters already reached through an entry keep that number only.
     QStringList named;
-    for (int n = 1; n <= kLastMappedPort; ++n) {
+    for (int n = Projector::FirstPort; n <= kLastMappedPort; ++n) {
         if (!entries[n].isEmpty()) {
             named << entries[n];
             const QString target = QFileInfo(entries[n]).canonicalFilePath();

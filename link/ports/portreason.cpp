@@ -1,5 +1,7 @@
 #include "ports/portreason.h"
 
+#include "facts/projector.h"
+
 #include <QCoreApplication>
 
 namespace PortReason {
@@ -27,7 +29,10 @@ QString detail(MSComm::OpenFailure failure, int port, const QString &device, con
     const QString where = portAndDevice(port, device);
     switch (failure) {
     case MSComm::OpenFailure::BadPortNumber:
-        return tr("%1 is not a port number from 1 to 15.").arg(port);
+        return tr("%1 is not a port number from %2 to %3.")
+            .arg(port)
+            .arg(Projector::FirstPort)
+            .arg(Projector::LastPort);
     case MSComm::OpenFailure::NoDevice:
         return tr("%1: the device does not exist.").arg(where);
     case MSComm::OpenFailure::PermissionDenied:

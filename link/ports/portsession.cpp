@@ -1,8 +1,9 @@
 #include "ports/portsession.h"
 
+#include "facts/projector.h"
 #include "ports/portmap.h"
 #include "ports/portreason.h"
-#include "store/settingsstore.h"
+#include "store/storedchoices.h"
 
 #include <QFileInfo>
 
@@ -13,12 +14,10 @@ PortSession::PortSession(MSComm &port, QObject *parent)
 
 bool PortSession::loadStored()
 {
-    ComPortNo = portNumberFromText(
-        SettingsStore::readStartUp(QStringLiteral("ComPort"), QStringLiteral("DATAC")));
-    if (ComPortNo < FirstPort || ComPortNo > LastPort)
+    ComPortNo = StoredChoices::comPort();
+    if (!Projector::isPort(ComPortNo))
         return false;
-    BaudCode = baudCodeFromText(
-        SettingsStore::readStartUp(QStringLiteral("BaudRate"), QStringLiteral("DATAb")));
+    BaudCode = StoredChoices::baudCode();
     return true;
 }
 
@@ -30,16 +29,16 @@ QString PortSession::openStored()
 
 void PortSession::applyBaudCode()
 {
-    m_port.setSettings(MSComm::settingsFor(BaudCode));
-    BaudCode = MSComm::normalBaudCode(BaudCode);
+    m_port.setSettings(Projector::settingsFor(BaudCode));
+    BaudCode = Projector::normalBaudCode(BaudCode);
 }
 
 QString PortSession::open()
 {
     const int number = ComPortNo;
-    // Only 1..15 are port numbers here; a number outside them fails like a
-    // port that cannot be opened.
-    if (number < FirstPort || number > LastPort)
+    // Only the program's port numbers are ports here; a number outside them
+    // fails like a port that cannot be opened.
+    if (!Projector::isPort(number))
         return PortReason::detail(MSComm::OpenFailure::BadPortNumber, number, QString(), QString(),
                                   QString());
     // A new number and settings only apply after closing an open port.
@@ -68,22 +67,24 @@ void PortSession::beginChange()
 
 QString PortSession::accept()
 {
-    m_port.setSettings(MSComm::settingsFor(BaudCode));
+    m_port.setSettings(Projector::settingsFor(BaudCode));
     if (ComPortNo == 0)
         return tr("No port is chosen: choose one of COM1 to COM5, or type a number "
-                  "from 1 to 15 next to OTHER.");
+                  "from %1 to %2 next to OTHER.")
+            .arg(Projector::FirstPort)
+            .arg(Projector::LastPort);
     const QString failure = open();
     if (!failure.isEmpty())
         return failure;
-    SettingsStore::saveStartUp(QStringLiteral("ComPort"), QString::number(ComPortNo));
-    SettingsStore::saveStartUp(QStringLiteral("BaudRate"), QString::number(BaudCode));
+    StoredChoices::saveComPort(ComPortNo);
+    StoredChoices::saveBaudCode(BaudCode);
     return QString();
 }
 
 PortSession::CancelResult PortSession::cancel(QString *why)
 {
     ComPortNo = PrevComPortNo;
-    if (ComPortNo != 0 && ComPortNo <= LastPort) {
+    if (ComPortNo != 0 && ComPortNo <= Projector::LastPort) {
         BaudCode = PrevBaudCode;
         applyBaudCode();
         *why = open();

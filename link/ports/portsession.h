@@ -15,10 +15,6 @@ class PortSession : public QObject
     Q_OBJECT
 
 public:
-    // Port numbers the dialog and the settings file accept.
-    static constexpr int FirstPort = 1;
-    static constexpr int LastPort = 15;
-
     explicit PortSession(MSComm &port, QObject *parent = nullptr);
 
     MSComm &port() { return m_port; }
@@ -29,8 +25,8 @@ public:
     qint16 PrevComPortNo = 0;
     quint8 PrevBaudCode = 0;
 
-    // Start-up: the stored port number, and when it is one of 1..15 the
-    // stored baud code too; false (baud code not read) otherwise.
+    // Start-up: the stored port number, and when it is one of the program's
+    // port numbers the stored baud code too; false (baud code not read) otherwise.
     bool loadStored();
     // Start-up: opens the stored port; empty on success, else why not.
     QString openStored();

@@ -1,14 +1,10 @@
 #include "protocol/engine.h"
 
+#include "facts/projector.h"
 #include "ports/mscomm.h"
 #include "protocol/decode.h"
 
 namespace {
-
-constexpr const char *kHoldCommands[] = {
-    nullptr, "C47", "C46", "C3C", "C3D", "C3B", "C3A", "C4B", "C4A", "C30",
-    "C31",   "C8E", "C8F", "C91", "C90", "C5D", "C5E", "C5F", "C60",
-};
 
 // The timers' intervals in ms for each occasion; 0 leaves a timer's
 // interval as it is.
@@ -176,20 +172,13 @@ void TransactionEngine::Timer4_Timer()
     Timer4.stop();
 }
 
-QString TransactionEngine::holdCommand(quint8 kind)
-{
-    if (kind < 1 || kind >= std::size(kHoldCommands))
-        return {};
-    return QString::fromLatin1(kHoldCommands[kind]);
-}
-
 void TransactionEngine::holdPress(quint8 kind)
 {
     if (m_holdGuard != 0)
         return;
     m_holdGuard = 1;
     m_holdKind = kind;
-    m_currentCommand = holdCommand(kind) + QLatin1Char('\r');
+    m_currentCommand = Projector::holdCommand(kind) + QLatin1Char('\r');
     Cont_M_down();
 }
 
@@ -204,7 +193,7 @@ void TransactionEngine::Timer1_Timer()
 {
     if (m_holdKind == 0)
         return;
-    m_currentCommand = holdCommand(m_holdKind) + QLatin1Char('\r');
+    m_currentCommand = Projector::holdCommand(m_holdKind) + QLatin1Char('\r');
     Hyouji(m_currentCommand, SendMode);
     // Timer1 repeats by itself; restarting it here would add each tick's
     // work to the period and make the cadence drift.

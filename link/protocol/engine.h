@@ -88,13 +88,11 @@ public:
     void Timer2_Timer();
     void Timer4_Timer();
 
-    // Press-and-hold: a press on the arrow button of hold kind |kind| (1..18).
+    // Press-and-hold: a press on the arrow button of hold kind |kind|.
     // Ignored while another hold is active.
     void holdPress(quint8 kind);
     void Cont_M_down();
     void Cont_M_up();
-    // The command that hold kind |kind| repeats, or empty for an unknown kind.
-    static QString holdCommand(quint8 kind);
 
     QString addressPrefix;
 

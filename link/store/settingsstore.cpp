@@ -1,5 +1,7 @@
 #include "store/settingsstore.h"
 
+#include "facts/projector.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -618,5 +620,7 @@ qint16 portNumberFromText(const QString &text)
 
 quint8 baudCodeFromText(const QString &text)
 {
-    return std::nearbyint(leadingNumber(text)) == 96.0 ? 96 : 192;
+    return std::nearbyint(leadingNumber(text)) == double(Projector::Baud9600)
+               ? Projector::Baud9600
+               : Projector::Baud19200;
 }
