@@ -1,59 +1,57 @@
 #include "console/form3.h"
 
 #include "protocol/catalogue.h"
+#include "widgets/controltable.h"
 #include "widgets/windowkit.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <algorithm>
-#include <vector>
-
 namespace {
 
-enum class Kind : quint8 {
-    Button,
-    TextBox,
-    Hint,       // label in red text
-    ListOnly,   // drop-down list: rows can only be chosen
-    ChoiceCombo // drop-down combo box whose edit field takes no typing
-};
+using WindowKit::Colour;
+using WindowKit::Control;
+using WindowKit::Kind;
 
-struct Control {
-    const char *name;
-    Kind kind;
-    const char *text;             // caption, or nullptr
-    int left, top, width, height; // twips, relative to the client area
-    int tab;                      // tab order
-    void (Form3::*handler)();     // click, change or row chosen
-};
+// Buttons and hints are bold; the text box and the lists take the window's
+// regular weight.
+constexpr Control button(const char *name, const char *caption, int l, int t, int w, int h, int tab)
+{
+    return {name, nullptr, Kind::Button,      caption,           l,  t, w,
+            h,    tab,     Colour::Inherited, Colour::Inherited, 975};
+}
+
+constexpr Control hint(const char *name, const char *caption, int l, int t, int w, int h, int tab)
+{
+    return {name, nullptr, Kind::Label, caption,           l,           t,
+            w,    h,       tab,         Colour::Inherited, Colour::Red, 975};
+}
+
+constexpr Control box(const char *name, Kind kind, int l, int t, int w, int h, int tab)
+{
+    return {name, nullptr, kind, nullptr, l, t, w, h, tab};
+}
 
 // The three lists lie on top of one another at top 1560; only one shows.
 // clang-format off
-const Control kControls[] = {
-    {"Command3", Kind::Button,      "Basic Command List",                 120,  120, 2415, 375,  3, &Form3::Command3_Click},
-    {"Command4", Kind::Button,      "Expand Command List",               2760,  120, 2655, 375,  5, &Form3::Command4_Click},
-    {"Command5", Kind::Button,      "Expand Read Command List",          5760,  120, 3015, 375,  6, &Form3::Command5_Click},
-    {"Command1", Kind::Button,      "SEND",                              9000,  680,  855, 375,  1, &Form3::Command1_Click},
-    {"Command2", Kind::Button,      "CLOSE",                             9000, 1320,  855, 375,  2, &Form3::Command2_Click},
-    {"Text1",    Kind::TextBox,     nullptr,                              120,  720, 8655, 300,  4, &Form3::Text1_Change},
-    {"Label2",   Kind::Hint,        "[CR] :Carriage Return Code (0x0D)",  240, 1200, 3975, 300, 10, nullptr},
-    {"Label1",   Kind::Hint,        "% :Parameter (0-9).",               4560, 1200, 2895, 300,  7, nullptr},
-    {"Combo1",   Kind::ListOnly,    nullptr,                              120, 1560, 5055, 300,  0, &Form3::Combo1_Click},
-    {"Combo2",   Kind::ChoiceCombo, nullptr,                              120, 1560, 8655, 300,  8, &Form3::Combo2_Click},
-    {"Combo3",   Kind::ChoiceCombo, nullptr,                              120, 1560, 8655, 300,  9, &Form3::Combo3_Click},
+constexpr Control kControls[] = {
+    button("Command3", "Basic Command List",                 120,  120, 2415, 375,  3),
+    button("Command4", "Expand Command List",               2760,  120, 2655, 375,  5),
+    button("Command5", "Expand Read Command List",          5760,  120, 3015, 375,  6),
+    button("Command1", "SEND",                              9000,  680,  855, 375,  1),
+    button("Command2", "CLOSE",                             9000, 1320,  855, 375,  2),
+    box("Text1",  Kind::TextBox,                             120,  720, 8655, 300,  4),
+    hint("Label2",   "[CR] :Carriage Return Code (0x0D)",    240, 1200, 3975, 300, 10),
+    hint("Label1",   "% :Parameter (0-9).",                 4560, 1200, 2895, 300,  7),
+    box("Combo1", Kind::List,                                120, 1560, 5055, 300,  0),
+    box("Combo2", Kind::ChoiceList,                          120, 1560, 8655, 300,  8),
+    box("Combo3", Kind::ChoiceList,                          120, 1560, 8655, 300,  9),
 };
 // clang-format on
-
-QFont consoleFont(qreal points, bool bold)
-{
-    return WindowKit::font(points, bold);
-}
 
 const QLatin1StringView kCrMark{"[CR]"};
 
@@ -78,76 +76,31 @@ Form3::~Form3() = default;
 
 void Form3::buildControls()
 {
-    // Text box and lists in the regular weight; buttons and hints bold.
-    setFont(consoleFont(9, false));
+    setFont(WindowKit::font(9, false));
+    const WindowKit::Controls made = WindowKit::build(this, kControls);
+    Command1 = made.get<QPushButton>("Command1");
+    Command2 = made.get<QPushButton>("Command2");
+    Command3 = made.get<QPushButton>("Command3");
+    Command4 = made.get<QPushButton>("Command4");
+    Command5 = made.get<QPushButton>("Command5");
+    Text1 = made.get<QLineEdit>("Text1");
+    Label1 = made.get<QLabel>("Label1");
+    Label2 = made.get<QLabel>("Label2");
+    Combo1 = made.get<QComboBox>("Combo1");
+    Combo2 = made.get<QComboBox>("Combo2");
+    Combo3 = made.get<QComboBox>("Combo3");
 
-    std::vector<std::pair<int, QWidget *>> tabOrder;
-    for (const Control &c : kControls) {
-        const QString name = QString::fromLatin1(c.name);
-        const QString text = c.text ? QString::fromLatin1(c.text) : QString();
-        QWidget *w = nullptr;
-        switch (c.kind) {
-        case Kind::Button: {
-            auto *button = new QPushButton(text, this);
-            button->setAutoDefault(false);
-            if (c.handler)
-                connect(button, &QPushButton::clicked, this, c.handler);
-            w = button;
-            break;
-        }
-        case Kind::TextBox: {
-            auto *edit = new QLineEdit(this);
-            connect(edit, &QLineEdit::textChanged, this, c.handler);
-            w = edit;
-            break;
-        }
-        case Kind::Hint: {
-            auto *label = new QLabel(text, this);
-            label->setTextFormat(Qt::PlainText);
-            QPalette pal = label->palette();
-            pal.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
-            label->setPalette(pal);
-            w = label;
-            break;
-        }
-        case Kind::ListOnly:
-        case Kind::ChoiceCombo: {
-            auto *combo = new QComboBox(this);
-            if (c.kind == Kind::ChoiceCombo) {
-                // Looks like an editable combo box, but the edit field only
-                // ever shows the chosen row.
-                combo->setEditable(true);
-                combo->setInsertPolicy(QComboBox::NoInsert);
-                combo->setCompleter(nullptr);
-                combo->lineEdit()->setReadOnly(true);
-            }
-            // activated: a row chosen by the operator (mouse, keys), even the
-            // one already shown. Choices made by code go through chooseRow.
-            connect(combo, &QComboBox::activated, this, c.handler);
-            w = combo;
-            break;
-        }
-        }
-        w->setObjectName(name);
-        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width),
-                       WindowKit::px(c.height));
-        if (c.kind == Kind::Button || c.kind == Kind::Hint)
-            w->setFont(consoleFont(9.75, true));
-        if (w->focusPolicy() != Qt::NoFocus)
-            tabOrder.emplace_back(c.tab, w);
-    }
-
-    Command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
-    Command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
-    Command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
-    Command4 = findChild<QPushButton *>(QStringLiteral("Command4"));
-    Command5 = findChild<QPushButton *>(QStringLiteral("Command5"));
-    Text1 = findChild<QLineEdit *>(QStringLiteral("Text1"));
-    Label1 = findChild<QLabel *>(QStringLiteral("Label1"));
-    Label2 = findChild<QLabel *>(QStringLiteral("Label2"));
-    Combo1 = findChild<QComboBox *>(QStringLiteral("Combo1"));
-    Combo2 = findChild<QComboBox *>(QStringLiteral("Combo2"));
-    Combo3 = findChild<QComboBox *>(QStringLiteral("Combo3"));
+    connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
+    connect(Text1, &QLineEdit::textChanged, this, &Form3::Text1_Change);
+    // activated: a row chosen by the operator (mouse, keys), even the one
+    // already shown. Choices made by code go through chooseRow.
+    connect(Combo1, &QComboBox::activated, this, &Form3::Combo1_Click);
+    connect(Combo2, &QComboBox::activated, this, &Form3::Combo2_Click);
+    connect(Combo3, &QComboBox::activated, this, &Form3::Combo3_Click);
 
     Combo1->addItems(Catalogue::basicRows());
     Combo2->addItems(Catalogue::settingRows());
@@ -172,12 +125,7 @@ void Form3::buildControls()
 
     // The first control in the tab order (the lowest number, not the first
     // row of the table) has the focus when the console opens.
-    const auto first =
-        std::min_element(tabOrder.begin(), tabOrder.end(),
-                         [](const auto &a, const auto &b) { return a.first < b.first; });
-    QWidget *firstStop = first->second;
-    WindowKit::setTabOrder(tabOrder);
-    firstStop->setFocus();
+    made.firstTabStop->setFocus();
 }
 
 void Form3::Form_Load()

@@ -142,7 +142,7 @@ QString arrowName(const Entry &entry)
             group = words;
     }
     const char *direction = nullptr;
-    switch (control->arrow) {
+    switch (Layout::arrowOf(*control)) {
     case Layout::Arrow::Up:
         direction = "up";
         break;

@@ -2,68 +2,78 @@
 
 #include "panel/colourbutton.h"
 
-#include <algorithm>
-
-#include <QApplication>
-#include <QFrame>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPalette>
-#include <QRadioButton>
 
 namespace Layout {
 
 namespace {
 
+using WindowKit::Align;
+using WindowKit::Bordered;
+using WindowKit::FitCaption;
+using WindowKit::HiddenAtStart;
+using WindowKit::Kind;
+using WindowKit::Plain;
+using WindowKit::Selected;
+
 // Row makers, so that each table row reads as name, parent, caption,
-// rectangle, colours and font.
+// rectangle, colours and font. Every label's caption is condensed where it
+// would not fit.
 constexpr Control frame(const char *name, int l, int t, int w, int h, Colour back = Colour::System)
 {
-    return {name, nullptr, Kind::Frame,    "", l,           t,           w,
-            h,    back,    Colour::System, 0,  Align::Left, Arrow::None, Plain};
+    return {name, nullptr, Kind::Frame, "", l, t, w, h, 0, back, Colour::System};
 }
 
 constexpr Control title(const char *name, const char *parent, const char *caption, int l, int t,
                         int w, int h, Align align, int font, Colour back = Colour::System,
                         Colour fore = Colour::System)
 {
-    return {name, parent, Kind::Label, caption, l,     t,           w,
-            h,    back,   fore,        font,    align, Arrow::None, Plain};
+    return {name, parent, Kind::Label, caption, l, t, w, h, 0, back, fore, font, align, FitCaption};
 }
 
 constexpr Control label(const char *name, const char *parent, const char *caption, int l, int t,
                         int w, int h, Colour back, Colour fore, int font, Align align, quint8 look)
 {
-    return {name, parent, Kind::Label, caption, l,     t,           w,
-            h,    back,   fore,        font,    align, Arrow::None, look};
+    return {name, parent, Kind::Label, caption, l,    t,     w,
+            h,    0,      back,        fore,    font, align, quint8(look | FitCaption)};
 }
 
 constexpr Control button(const char *name, const char *parent, const char *caption, int l, int t,
                          int w, int h, Colour back, int font)
 {
-    return {name, parent,         Kind::Button, caption,       l,           t,    w, h,
-            back, Colour::System, font,         Align::Centre, Arrow::None, Plain};
+    return {name, parent, Kind::Button, caption, l, t, w, h, 0, back, Colour::System, font};
 }
 
 constexpr Control arrow(const char *name, const char *parent, Arrow face, int l, int t)
 {
-    return {name,           parent, Kind::Button,  "",   l,    t, 735, 300, Colour::ArrowYellow,
-            Colour::System, 0,      Align::Centre, face, Plain};
+    return {.name = name,
+            .parent = parent,
+            .kind = Kind::Button,
+            .caption = "",
+            .left = l,
+            .top = t,
+            .width = 735,
+            .height = 300,
+            .back = Colour::ArrowYellow,
+            .fore = Colour::System,
+            .variant = quint8(face)};
 }
 
 constexpr Control option(const char *name, const char *caption, int l, int w, quint8 look = Plain)
 {
-    return {name, "FrameAddress", Kind::Option,   caption, l,           240,         w,
-            255,  Colour::System, Colour::System, 900,     Align::Left, Arrow::None, look};
+    return {name, "FrameAddress", Kind::Option,   caption, l,           240, w, 255,
+            0,    Colour::System, Colour::System, 900,     Align::Left, look};
 }
 
 using C = Colour;
 using A = Align;
 
-// The window's client area (10185 x 7620 twips): the frames, the buttons
-// that stand on the window and the legend lines.
-constexpr Control kWindow[] = {
+// One table for the whole window; a frame's controls follow the window's
+// own, in a block of their own.
+constexpr Control kControls[] = {
+    // The window's client area (10185 x 7620 twips): the frames, the buttons
+    // that stand on the window and the legend lines.
     frame("FramePower", 120, 0, 1210, 1575, C::InactiveCaptionText),
     frame("FrameModeSet", 1450, 0, 5600, 735),
     frame("FrameScreen", 7170, 0, 2860, 735),
@@ -102,49 +112,42 @@ constexpr Control kWindow[] = {
     button("Command74", nullptr, "Command Table", 6480, 5880, 1850, 375, C::System, 975),
     button("Command33", nullptr, "COM", 6480, 6350, 1850, 375, C::System, 975),
     frame("FrameAddress", 120, 6840, 8200, 615),
-};
 
-constexpr Control kPower[] = {
+    // FramePower
     title("Label1", "FramePower", "POWER", 280, 240, 735, 255, A::Centre, 900,
           C::InactiveCaptionText, C::DarkRed),
     button("Command17", "FramePower", "On", 180, 600, 870, 300, C::On, 900),
     button("Command18", "FramePower", "Off", 180, 1080, 870, 300, C::Off, 900),
-};
 
-constexpr Control kModeSet[] = {
+    // FrameModeSet
     title("Label2", "FrameModeSet", "MODE SET", 2000, 120, 1815, 255, A::Centre, 900),
     button("Command27", "FrameModeSet", "INPUT 1", 120, 360, 1250, 300, C::Function, 975),
     button("Command28", "FrameModeSet", "INPUT 2", 1490, 360, 1250, 300, C::Function, 975),
     button("Command53", "FrameModeSet", "INPUT 3", 2860, 360, 1250, 300, C::Function, 975),
     button("Command41", "FrameModeSet", "INPUT 4", 4230, 360, 1250, 300, C::Function, 975),
-};
 
-constexpr Control kScreen[] = {
+    // FrameScreen
     title("Label6", "FrameScreen", "SCREEN", 960, 120, 975, 255, A::Centre, 900),
     button("Command31", "FrameScreen", "Normal", 120, 360, 1250, 300, C::Function, 975),
     button("Command32", "FrameScreen", "Wide", 1490, 360, 1250, 300, C::Function, 975),
-};
 
-constexpr Control kVideoMute[] = {
+    // FrameVideoMute
     title("Label5", "FrameVideoMute", "VIDEO MUTE", 840, 120, 1215, 255, A::Left, 900),
     button("Command21", "FrameVideoMute", "On", 120, 360, 1190, 300, C::On, 900),
     button("Command22", "FrameVideoMute", "Off", 1430, 360, 1190, 300, C::Off, 900),
-};
 
-constexpr Control kFreeze[] = {
+    // FrameFreeze
     title("Label8", "FrameFreeze", "FREEZE", 720, 120, 1215, 255, A::Centre, 900),
     button("Command25", "FrameFreeze", "On", 120, 360, 1190, 300, C::On, 900),
     button("Command26", "FrameFreeze", "Off", 1430, 360, 1190, 300, C::Off, 900),
-};
 
-constexpr Control kLampMode[] = {
+    // FrameLampMode
     title("Label18", "FrameLampMode", "LAMP MODE", 920, 120, 1200, 255, A::Left, 900),
     // "FULL" stands 20 twips lower than "HALF".
     button("Command9", "FrameLampMode", "FULL", 120, 380, 1250, 300, C::Function, 900),
     button("Command68", "FrameLampMode", "HALF", 1490, 360, 1250, 300, C::Function, 900),
-};
 
-constexpr Control kMenu[] = {
+    // FrameMenu
     title("Label7", "FrameMenu", "MENU", 960, 120, 975, 255, A::Centre, 900),
     button("Command23", "FrameMenu", "On", 120, 460, 750, 300, C::On, 900),
     button("Command24", "FrameMenu", "Off", 120, 940, 750, 300, C::Off, 900),
@@ -153,51 +156,44 @@ constexpr Control kMenu[] = {
     arrow("Command38", "FrameMenu", Arrow::Left, 990, 940),
     arrow("Command8", "FrameMenu", Arrow::Right, 1845, 940),
     arrow("Command7", "FrameMenu", Arrow::Down, 1440, 1420),
-};
 
-constexpr Control kKeystone[] = {
+    // FrameKeystone
     title("Label13", "FrameKeystone", "KEYSTONE", 450, 120, 1020, 255, A::Left, 900),
     arrow("Command10", "FrameKeystone", Arrow::Up, 548, 460),
     arrow("Command4", "FrameKeystone", Arrow::Left, 120, 940),
     arrow("Command11", "FrameKeystone", Arrow::Right, 975, 940),
     arrow("Command35", "FrameKeystone", Arrow::Down, 548, 1420),
-};
 
-constexpr Control kLensShift[] = {
+    // FrameLensShift
     title("Label4", "FrameLensShift", "LENS SHIFT", 360, 120, 1215, 255, A::Left, 900),
     arrow("Command12", "FrameLensShift", Arrow::Up, 548, 480),
     arrow("Command15", "FrameLensShift", Arrow::Left, 120, 960),
     arrow("Command19", "FrameLensShift", Arrow::Right, 975, 960),
     arrow("Command20", "FrameLensShift", Arrow::Down, 548, 1440),
-};
 
-constexpr Control kZoom[] = {
+    // FrameZoom
     title("Label16", "FrameZoom", "ZOOM", 240, 120, 555, 255, A::Left, 900),
     arrow("Command30", "FrameZoom", Arrow::Up, 120, 480),
     arrow("Command42", "FrameZoom", Arrow::Down, 120, 960),
-};
 
-constexpr Control kFocus[] = {
+    // FrameFocus
     // Spelled so on the window.
     title("Label3", "FrameFocus", "FOUCS", 120, 120, 735, 255, A::Centre, 900),
     arrow("Command1", "FrameFocus", Arrow::Up, 120, 480),
     arrow("Command2", "FrameFocus", Arrow::Down, 120, 960),
-};
 
-constexpr Control kDZoom[] = {
+    // FrameDZoom
     title("Label17", "FrameDZoom", "D.ZOOM", 120, 120, 700, 255, A::Left, 900),
     arrow("Command48", "FrameDZoom", Arrow::Up, 120, 480),
     arrow("Command49", "FrameDZoom", Arrow::Down, 120, 960),
-};
 
-constexpr Control kKeyOff[] = {
+    // FrameKeyOff
     title("Label14", "FrameKeyOff", "R/C KEY OFF", 120, 220, 1335, 255, A::Centre, 975),
     button("Command60", "FrameKeyOff", "NONE", 1560, 150, 1095, 300, C::Function, 975),
     button("Command61", "FrameKeyOff", "R/C", 2760, 150, 1095, 300, C::Function, 975),
     button("Command62", "FrameKeyOff", "KEY", 3990, 150, 1095, 300, C::Function, 975),
-};
 
-constexpr Control kMonitor[] = {
+    // FrameMonitor
     label("Label9", "FrameMonitor", "TxD", 120, 240, 372, 252, C::System, C::System, 975, A::Right,
           Plain),
     label("Label11", "FrameMonitor", "", 600, 195, 7575, 300, C::White, C::System, 1200, A::Left,
@@ -206,15 +202,13 @@ constexpr Control kMonitor[] = {
           Plain),
     label("Label12", "FrameMonitor", "", 585, 555, 7575, 300, C::White, C::System, 1200, A::Left,
           Bordered),
-};
 
-constexpr Control kStatus[] = {
+    // FrameStatus
     title("Label26", "FrameStatus", "STATUS", 120, 210, 855, 180, A::Left, 975),
     label("Label25", "FrameStatus", "", 1020, 135, 4950, 285, C::White, C::Red, 1050, A::Left,
           Bordered),
-};
 
-constexpr Control kAddress[] = {
+    // FrameAddress
     title("Label15", "FrameAddress", "Command with Address", 120, 240, 2535, 255, A::Left, 975),
     option("Option1", "SINGLE", 2880, 975, Selected),
     option("Option2", "ALL", 3960, 700),
@@ -224,163 +218,34 @@ constexpr Control kAddress[] = {
     option("Option6", "004", 7320, 700),
 };
 
-constexpr Container kContainers[] = {
-    {nullptr, kWindow},
-    {"FramePower", kPower},
-    {"FrameModeSet", kModeSet},
-    {"FrameScreen", kScreen},
-    {"FrameVideoMute", kVideoMute},
-    {"FrameFreeze", kFreeze},
-    {"FrameLampMode", kLampMode},
-    {"FrameMenu", kMenu},
-    {"FrameKeystone", kKeystone},
-    {"FrameLensShift", kLensShift},
-    {"FrameZoom", kZoom},
-    {"FrameFocus", kFocus},
-    {"FrameDZoom", kDZoom},
-    {"FrameKeyOff", kKeyOff},
-    {"FrameMonitor", kMonitor},
-    {"FrameStatus", kStatus},
-    {"FrameAddress", kAddress},
-};
-
-std::span<const Control> tableOf(const char *frameName)
+// Every button paints its own face: the same under every widget style, and
+// far cheaper to make than a style sheet per button. An arrow button shows
+// its arrow's picture.
+QWidget *makeButton(const Control &c, QWidget *parent)
 {
-    for (const Container &c : kContainers) {
-        if (c.name && qstrcmp(c.name, frameName) == 0)
-            return c.controls;
-    }
-    return {};
-}
-
-Qt::Alignment alignment(Align a)
-{
-    switch (a) {
-    case Align::Centre:
-        return Qt::AlignTop | Qt::AlignHCenter;
-    case Align::Right:
-        return Qt::AlignTop | Qt::AlignRight;
-    case Align::Left:
-        break;
-    }
-    return Qt::AlignTop | Qt::AlignLeft;
-}
-
-void paintBackground(QWidget *w, const QColor &back, const QColor &fore)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, back);
-    p.setColor(QPalette::WindowText, fore);
-    p.setColor(QPalette::Button, back);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
-// The stand-in for the window's font may run wider than the font the window
-// was drawn for: a caption that would be cut off at its box's edges is
-// condensed until it fits.
-void fitCaption(QLabel *label)
-{
-    QFont condensed = label->font();
-    const int room = label->contentsRect().width();
-    for (int stretch = 99;
-         stretch >= 80 && QFontMetrics(condensed).horizontalAdvance(label->text()) > room;
-         --stretch)
-        condensed.setStretch(stretch);
-    label->setFont(condensed);
-}
-
-QWidget *make(const Control &c, QWidget *parent)
-{
-    QWidget *w = nullptr;
-    switch (c.kind) {
-    case Kind::Frame: {
-        auto *f = new QFrame(parent);
-        f->setFrameStyle(QFrame::Box | QFrame::Sunken); // etched line
-        f->setLineWidth(1);
-        w = f;
-        break;
-    }
-    case Kind::Label: {
-        auto *l = new QLabel(QString::fromLatin1(c.caption), parent);
-        // The displays show what came off the line exactly as rendered: a
-        // reply such as "<b>" is text, never markup.
-        l->setTextFormat(Qt::PlainText);
-        l->setAlignment(alignment(c.align));
-        // Text starts at the border, also on framed labels (where Qt would
-        // otherwise indent it by half an "x" from the top and the side).
-        l->setIndent(0);
-        if (c.look & Bordered) {
-            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            l->setLineWidth(1);
-        }
-        w = l;
-        break;
-    }
-    case Kind::Button: {
-        // A coloured button paints its own face: the same under every widget
-        // style, and far cheaper to make than a style sheet per button.
-        auto *b = new ColourButton(QString::fromLatin1(c.caption), parent);
-        b->setAutoDefault(false);
-        if (c.back != Colour::System)
-            b->setColour(colour(c.back, false));
-        if (c.arrow != Arrow::None) {
-            const QPixmap picture = arrowPicture(c.arrow);
-            b->setIcon(QIcon(picture));
-            b->setIconSize(picture.size());
-        }
-        w = b;
-        break;
-    }
-    case Kind::Option: {
-        auto *o = new QRadioButton(QString::fromLatin1(c.caption), parent);
-        o->setChecked(c.look & Selected);
-        w = o;
-        break;
-    }
-    }
-    w->setObjectName(QString::fromLatin1(c.name));
-    w->setGeometry(toPixels(c.left, c.top, c.width, c.height));
     if (c.kind != Kind::Button)
-        paintBackground(w, colour(c.back, false), colour(c.fore, true));
-    if (c.fontHundredths > 0)
-        w->setFont(font(c.fontHundredths));
-    if (c.kind == Kind::Label && *c.caption)
-        fitCaption(static_cast<QLabel *>(w));
-    if (c.look & HiddenAtStart)
-        w->hide();
-    return w;
-}
-
-void buildTable(std::span<const Control> table, QWidget *container, QHash<QString, QWidget *> &made,
-                QList<QWidget *> &focusChain)
-{
-    for (const Control &c : table) {
-        QWidget *w = make(c, container);
-        made.insert(QString::fromLatin1(c.name), w);
-        if (w->focusPolicy() & Qt::TabFocus)
-            focusChain.append(w);
-        if (c.kind == Kind::Frame)
-            buildTable(tableOf(c.name), w, made, focusChain);
+        return nullptr;
+    auto *b = new ColourButton(QString::fromLatin1(c.caption), parent);
+    b->setAutoDefault(false);
+    if (c.back != Colour::System)
+        b->setColour(colour(c.back, false));
+    if (const Arrow face = arrowOf(c); face != Arrow::None) {
+        const QPixmap picture = arrowPicture(face);
+        b->setIcon(QIcon(picture));
+        b->setIconSize(picture.size());
     }
+    return b;
 }
-
 } // namespace
 
 const Control *find(QStringView name)
 {
-    for (const Container &container : kContainers) {
-        for (const Control &c : container.controls) {
-            if (name == QLatin1StringView(c.name))
-                return &c;
-        }
-    }
-    return nullptr;
+    return WindowKit::find(kControls, name);
 }
 
-QFont font(int hundredthsOfPoint)
+Arrow arrowOf(const Control &control)
 {
-    return WindowKit::font(hundredthsOfPoint / 100.0, true);
+    return Arrow(control.variant);
 }
 
 QPixmap arrowPicture(Arrow arrow)
@@ -450,12 +315,7 @@ QPixmap programIcon()
 
 QHash<QString, QWidget *> build(QWidget *window)
 {
-    QHash<QString, QWidget *> made;
-    QList<QWidget *> focusChain;
-    buildTable(kContainers[0].controls, window, made, focusChain);
-    for (qsizetype i = 1; i < focusChain.size(); ++i)
-        QWidget::setTabOrder(focusChain[i - 1], focusChain[i]);
-    return made;
+    return WindowKit::build(window, kControls, makeButton).byName;
 }
 
 } // namespace Layout

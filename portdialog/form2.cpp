@@ -5,6 +5,7 @@
 #include "ports/portmap.h"
 #include "ports/portreason.h"
 #include "ports/portsession.h"
+#include "widgets/controltable.h"
 #include "widgets/windowkit.h"
 
 #include <QDir>
@@ -23,40 +24,30 @@
 #endif
 
 #include <algorithm>
-#include <map>
-#include <vector>
 
 namespace {
 
-enum class Kind { Frame, Option, Text, Label, Button };
-enum class Parent { Dialog, BaudFrame, PortFrame };
+using WindowKit::Kind;
 
 // The dialog's controls; positions in twips relative to the container, tab
 // 0 where the control takes no focus.
-struct Control {
-    const char *name;
-    Kind kind;
-    Parent parent;
-    const char *caption;
-    int left, top, width, height;
-    int tab;
+// clang-format off
+constexpr WindowKit::Control kControls[] = {
+    {"Frame1",   nullptr,  Kind::TitledFrame, "Baud Rate", 360,  240, 2415,  615,  0},
+    {"Option1",  "Frame1", Kind::Option,      "9600",      120,  180, 1575,  375,  2},
+    {"Option2",  "Frame1", Kind::Option,      "19200",    1320,  240,  975,  255,  3},
+    {"Frame2",   nullptr,  Kind::TitledFrame, "Com Port",  360, 1200, 1455, 2535,  0},
+    {"Option3",  "Frame2", Kind::Option,      "COM1",      180,  180, 1155,  315,  5},
+    {"Option4",  "Frame2", Kind::Option,      "COM2",      180,  540, 1095,  255,  6},
+    {"Option5",  "Frame2", Kind::Option,      "COM3",      180,  900,  975,  255,  7},
+    {"Option6",  "Frame2", Kind::Option,      "COM4",      180, 1260, 1215,  255,  8},
+    {"Option7",  "Frame2", Kind::Option,      "COM5",      180, 1620, 1335,  255,  9},
+    {"Text1",    "Frame2", Kind::TextBox,     "0",         180, 2040,  375,  270,  1},
+    {"Label1",   "Frame2", Kind::Label,       "OTHER",     600, 2100,  615,  255,  0},
+    {"Command1", nullptr,  Kind::Button,      "OK",       2040, 1320,  735,  615, 10},
+    {"Command2", nullptr,  Kind::Button,      "Cancel",   2040, 2160,  735,  615, 12},
 };
-
-constexpr Control kControls[] = {
-    {"Frame1", Kind::Frame, Parent::Dialog, "Baud Rate", 360, 240, 2415, 615, 0},
-    {"Option1", Kind::Option, Parent::BaudFrame, "9600", 120, 180, 1575, 375, 2},
-    {"Option2", Kind::Option, Parent::BaudFrame, "19200", 1320, 240, 975, 255, 3},
-    {"Frame2", Kind::Frame, Parent::Dialog, "Com Port", 360, 1200, 1455, 2535, 0},
-    {"Option3", Kind::Option, Parent::PortFrame, "COM1", 180, 180, 1155, 315, 5},
-    {"Option4", Kind::Option, Parent::PortFrame, "COM2", 180, 540, 1095, 255, 6},
-    {"Option5", Kind::Option, Parent::PortFrame, "COM3", 180, 900, 975, 255, 7},
-    {"Option6", Kind::Option, Parent::PortFrame, "COM4", 180, 1260, 1215, 255, 8},
-    {"Option7", Kind::Option, Parent::PortFrame, "COM5", 180, 1620, 1335, 255, 9},
-    {"Text1", Kind::Text, Parent::PortFrame, "0", 180, 2040, 375, 270, 1},
-    {"Label1", Kind::Label, Parent::PortFrame, "OTHER", 600, 2100, 615, 255, 0},
-    {"Command1", Kind::Button, Parent::Dialog, "OK", 2040, 1320, 735, 615, 10},
-    {"Command2", Kind::Button, Parent::Dialog, "Cancel", 2040, 2160, 735, 615, 12},
-};
+// clang-format on
 
 bool deviceExists(const QString &device)
 {
@@ -127,67 +118,25 @@ Form2::~Form2() = default;
 
 void Form2::buildControls()
 {
-    std::map<QString, QWidget *> made;
-    std::vector<std::pair<int, QWidget *>> tabOrder;
-    for (const Control &c : kControls) {
-        QWidget *parent = this;
-        if (c.parent == Parent::BaudFrame)
-            parent = made.at(QStringLiteral("Frame1"));
-        else if (c.parent == Parent::PortFrame)
-            parent = made.at(QStringLiteral("Frame2"));
-        const QString caption = QString::fromLatin1(c.caption);
-        QWidget *w = nullptr;
-        switch (c.kind) {
-        case Kind::Frame:
-            w = new QGroupBox(caption, parent);
-            break;
-        case Kind::Option:
-            w = new QRadioButton(caption, parent);
-            break;
-        case Kind::Text:
-            w = new QLineEdit(caption, parent);
-            break;
-        case Kind::Label:
-            w = new QLabel(caption, parent);
-            break;
-        case Kind::Button: {
-            // No default button: Return in the number box must not press OK
-            // (it would open the port and store the settings unasked).
-            auto *button = new QPushButton(caption, parent);
-            button->setAutoDefault(false);
-            button->setDefault(false);
-            w = button;
-            break;
-        }
-        }
-        w->setObjectName(QString::fromLatin1(c.name));
-        w->setGeometry(WindowKit::px(c.left), WindowKit::px(c.top), WindowKit::px(c.width),
-                       WindowKit::px(c.height));
-        made[w->objectName()] = w;
-        if (c.tab > 0)
-            tabOrder.emplace_back(c.tab, w);
-    }
-
-    auto take = [&made]<typename T>(T *&member, const char *name) {
-        member = qobject_cast<T *>(made.at(QString::fromLatin1(name)));
-    };
-    take(Frame1, "Frame1");
-    take(Frame2, "Frame2");
-    take(Option1, "Option1");
-    take(Option2, "Option2");
-    take(Option3, "Option3");
-    take(Option4, "Option4");
-    take(Option5, "Option5");
-    take(Option6, "Option6");
-    take(Option7, "Option7");
-    take(Text1, "Text1");
-    take(Label1, "Label1");
-    take(Command1, "Command1");
-    take(Command2, "Command2");
-
-    WindowKit::setTabOrder(tabOrder);
+    // No default button (the builder makes none): Return in the number box
+    // must not press OK (it would open the port and store the settings
+    // unasked).
+    const WindowKit::Controls made = WindowKit::build(this, kControls);
+    Frame1 = made.get<QGroupBox>("Frame1");
+    Frame2 = made.get<QGroupBox>("Frame2");
+    Option1 = made.get<QRadioButton>("Option1");
+    Option2 = made.get<QRadioButton>("Option2");
+    Option3 = made.get<QRadioButton>("Option3");
+    Option4 = made.get<QRadioButton>("Option4");
+    Option5 = made.get<QRadioButton>("Option5");
+    Option6 = made.get<QRadioButton>("Option6");
+    Option7 = made.get<QRadioButton>("Option7");
+    Text1 = made.get<QLineEdit>("Text1");
+    Label1 = made.get<QLabel>("Label1");
+    Command1 = made.get<QPushButton>("Command1");
+    Command2 = made.get<QPushButton>("Command2");
     // First in tab order: it holds the focus when the dialog opens.
-    Text1->setFocus();
+    made.firstTabStop->setFocus();
 }
 
 QRadioButton *Form2::portOption(int port) const

@@ -130,6 +130,14 @@ void TstConsole::opensAtFirstBasicRow()
     QCOMPARE(console->Label2->palette().color(QPalette::WindowText), QColor(Qt::red));
     // The first tab stop holds the keyboard focus.
     QCOMPARE(console->focusWidget(), console->Combo1);
+    // Tab goes through the console and back to the list.
+    QStringList walk;
+    for (int i = 0; i < 11 && (walk.isEmpty() || walk.last() != QLatin1String("Combo1")); ++i) {
+        QTest::keyClick(console->focusWidget(), Qt::Key_Tab);
+        walk << console->focusWidget()->objectName();
+    }
+    QCOMPARE(walk.join(u' '),
+             QStringLiteral("Command1 Command2 Command3 Text1 Command4 Command5 Combo1"));
 
     QVERIFY(m_form->statusFrame->isHidden());
     QCOMPARE(m_form->engine.pace(), TransactionEngine::Pace::Console);

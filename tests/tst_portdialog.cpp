@@ -158,6 +158,13 @@ void TstPortDialog::firstStart()
         QCOMPARE(d->focusWidget(), d->Text1);
         QCOMPARE(d->Text1->selectedText(), QStringLiteral("0"));
         QVERIFY(!d->openFailureNote); // nothing was stored: nothing failed
+        // Tab goes through the dialog and back to the number box.
+        QStringList walk;
+        for (int i = 0; i < 13 && (walk.isEmpty() || walk.last() != QLatin1String("Text1")); ++i) {
+            QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+            walk << d->focusWidget()->objectName();
+        }
+        QCOMPARE(walk.join(u' '), QStringLiteral("Option1 Option3 Command1 Command2 Text1"));
         d->Command1->click();
         QVERIFY(d->isVisible());
     });

@@ -58,6 +58,8 @@ QColor colour(Colour c, bool text)
         return QColor(0xC0, 0x00, 0x00);
     case Colour::Red:
         return QColor(0xFF, 0x00, 0x00);
+    case Colour::Inherited:
+        break;
     }
     return {};
 }

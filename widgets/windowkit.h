@@ -47,8 +47,10 @@ enum class Colour : quint8 {
     Status,      // #C0FFFF
     DarkRed,     // #C00000, the POWER title
     Red,         // #FF0000
+    Inherited,   // none of its own: the window's palette
 };
-// |text| picks the text colour where the colour is the system's.
+// |text| picks the text colour where the colour is the system's. Inherited
+// gives an invalid colour.
 QColor colour(Colour c, bool text);
 
 } // namespace WindowKit
