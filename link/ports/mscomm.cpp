@@ -244,6 +244,13 @@ bool MSComm::output(const QString &text)
     return m_port.write(bytes) == bytes.size();
 }
 
+qint64 MSComm::inBufferCount() const
+{
+    if (m_net.isOpen())
+        return m_net.bytesAvailable();
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
 QString MSComm::input()
 {
     if (m_net.isOpen())

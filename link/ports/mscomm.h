@@ -74,6 +74,8 @@ public:
 
     // Everything received and not yet read, removed from the port's buffer.
     QString input();
+    // How many received characters wait to be read.
+    qint64 inBufferCount() const;
 
     int commEvent() const { return m_commEvent; }
 

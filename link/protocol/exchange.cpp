@@ -34,7 +34,9 @@ bool Exchange::complete(QStringView reply)
 
 bool Exchange::start(const QString &framed)
 {
-    m_port.input();
+    // What still waits belongs to an earlier exchange.
+    if (m_port.inBufferCount() > 0)
+        m_port.input();
     clearReply();
     m_sent = framed;
     m_sentLegends = Render::NoLegend;
