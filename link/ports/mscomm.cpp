@@ -99,6 +99,27 @@ void MSComm::fail(OpenFailure failure, const QString &text)
     m_openFailureText = text;
 }
 
+void MSComm::failOn(OpenFailure failure, const QString &device, const QString &detail)
+{
+    switch (failure) {
+    case OpenFailure::NoDevice:
+        fail(failure, tr("The device %1 does not exist.").arg(device));
+        break;
+    case OpenFailure::PermissionDenied:
+        fail(failure, tr("Permission denied on %1.").arg(device));
+        break;
+    case OpenFailure::InUse:
+        fail(failure, tr("%1 is in use by another program.").arg(device));
+        break;
+    case OpenFailure::BadSettings:
+        fail(failure, tr("%1 refused the line settings: %2").arg(device, detail));
+        break;
+    default:
+        fail(OpenFailure::Other, tr("%1 cannot be opened: %2").arg(device, detail));
+        break;
+    }
+}
+
 bool MSComm::setPortOpen(bool open)
 {
     if (!open) {
@@ -127,24 +148,23 @@ bool MSComm::setPortOpen(bool open)
         return openNetwork(device, line);
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device)) {
-        fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
+        failOn(OpenFailure::NoDevice, device);
         return false;
     }
     switch (m_lock.take(device, {PortMap::usbAdapterFolder()})) {
     case LineLock::Result::Taken:
         break;
     case LineLock::Result::InUse:
-        fail(OpenFailure::InUse, tr("%1 is in use by another program.").arg(device));
+        failOn(OpenFailure::InUse, device);
         return false;
     case LineLock::Result::Failed:
         if (m_lock.error() == ENOENT || m_lock.error() == ENODEV || m_lock.error() == ENXIO)
-            fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
+            failOn(OpenFailure::NoDevice, device);
         else if (m_lock.error() == EACCES || m_lock.error() == EPERM)
-            fail(OpenFailure::PermissionDenied, tr("Permission denied on %1.").arg(device));
+            failOn(OpenFailure::PermissionDenied, device);
         else
-            fail(OpenFailure::Other,
-                 tr("%1 cannot be opened: %2")
-                     .arg(device, QString::fromLocal8Bit(std::strerror(m_lock.error()))));
+            failOn(OpenFailure::Other, device,
+                   QString::fromLocal8Bit(std::strerror(m_lock.error())));
         return false;
     }
     // Through a link (a USB adapter's stable name) the device itself is
@@ -159,18 +179,15 @@ bool MSComm::setPortOpen(bool open)
         m_port.clearError();
         m_lock.release();
         if (error == QSerialPort::DeviceNotFoundError) {
-            fail(OpenFailure::NoDevice, tr("The device %1 does not exist.").arg(device));
+            failOn(OpenFailure::NoDevice, device);
         } else if (error == QSerialPort::PermissionError) {
             // The serial library reports a lock file held by another program,
             // and a device another program opened for exclusive access
             // (EBUSY), as a permission error too. Only a device this user
             // may not open is a matter of permissions.
-            if (mayOpen(device))
-                fail(OpenFailure::InUse, tr("%1 is in use by another program.").arg(device));
-            else
-                fail(OpenFailure::PermissionDenied, tr("Permission denied on %1.").arg(device));
+            failOn(mayOpen(device) ? OpenFailure::InUse : OpenFailure::PermissionDenied, device);
         } else {
-            fail(OpenFailure::Other, tr("%1 cannot be opened: %2").arg(device, detail));
+            failOn(OpenFailure::Other, device, detail);
         }
         return false;
     }
@@ -184,7 +201,7 @@ bool MSComm::setPortOpen(bool open)
         m_port.close();
         m_port.clearError();
         m_lock.release();
-        fail(OpenFailure::BadSettings, tr("%1 refused the line settings: %2").arg(device, detail));
+        failOn(OpenFailure::BadSettings, device, detail);
         return false;
     }
     m_lock.announce();

@@ -99,6 +99,9 @@ private:
     QString entryName(const QString &device) const;
     void handleError(QSerialPort::SerialPortError error);
     void fail(OpenFailure failure, const QString &text);
+    // The failure of opening the local |device|, in its words; |detail| is
+    // the system's for a failure of its own.
+    void failOn(OpenFailure failure, const QString &device, const QString &detail = QString());
 
     QSerialPort m_port{this};
     LineLock m_lock;
