@@ -349,6 +349,12 @@ struct Load {
 #endif
 };
 
+// Why a file above the bound is not read.
+QString tooLarge()
+{
+    return QStringLiteral("is larger than %1 MB").arg(SettingsStore::kMaxFileSize / (1024 * 1024));
+}
+
 // Says that the settings file at |path| is ignored, and why.
 void tellIgnored(const QString &path, const QString &why)
 {
@@ -365,8 +371,7 @@ void tellIgnored(const QString &path, const QString &why)
 QString notSettings(const struct stat &status)
 {
     if (S_ISREG(status.st_mode))
-        return status.st_size > SettingsStore::kMaxFileSize ? QStringLiteral("is larger than 64 MB")
-                                                            : QString();
+        return status.st_size > SettingsStore::kMaxFileSize ? tooLarge() : QString();
     const char *kind = S_ISDIR(status.st_mode)    ? "a folder"
                        : S_ISFIFO(status.st_mode) ? "a named pipe (FIFO)"
                        : S_ISCHR(status.st_mode)  ? "a character device"
@@ -424,7 +429,7 @@ Load load(const QString &path)
     for (;;) {
         if (load.bytes.size() > SettingsStore::kMaxFileSize) {
             load.bytes.clear();
-            tellIgnored(path, QStringLiteral("is larger than 64 MB"));
+            tellIgnored(path, tooLarge());
             load.result = Loaded::Ignored;
             return load;
         }
@@ -450,8 +455,7 @@ Load load(const QString &path)
         return load;
     }
     if (!info.isFile() || info.size() > SettingsStore::kMaxFileSize) {
-        tellIgnored(path, info.isFile() ? QStringLiteral("is larger than 64 MB")
-                                        : QStringLiteral("is not a regular file"));
+        tellIgnored(path, info.isFile() ? tooLarge() : QStringLiteral("is not a regular file"));
         load.result = Loaded::Ignored;
         return load;
     }
