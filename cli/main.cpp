@@ -2,11 +2,15 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/search.h"
+#include "cli/venuerun.h"
+#include "cli/watch.h"
 #include "facts/projector.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
 #include "ports/portreason.h"
 #include "protocol/exchange.h"
+#include "protocol/linelog.h"
+#include "protocol/state.h"
 #include "store/settingsstore.h"
 #include "store/storedchoices.h"
 
@@ -18,6 +22,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -192,12 +197,12 @@ void printJson(const QJsonObject &o)
     out().flush();
 }
 
-void printExchange(const ExchangeRecord &ex)
+// |lead| goes in front of every line: the projector's name in a venue run.
+void printExchange(const ExchangeRecord &ex, const QString &lead = QString())
 {
-    out() << "TxD:" << ex.sentText << "\n"
-          << "RxD:" << ex.receivedText << "\n";
+    out() << lead << "TxD:" << ex.sentText << "\n" << lead << "RxD:" << ex.receivedText << "\n";
     if (!ex.status.isEmpty())
-        out() << "Status: " << ex.status << "\n";
+        out() << lead << "Status: " << ex.status << "\n";
     out().flush();
 }
 
@@ -222,6 +227,123 @@ void printStatusLine(const ExchangeRecord &ex)
         out() << "no answer\n";
     else
         out() << "not understood:" << ex.receivedText << "\n";
+}
+
+ExchangeRecord recordOf(const VenueLine::Done &done)
+{
+    ExchangeRecord ex;
+    ex.command = done.job.command;
+    ex.sent = done.sent;
+    ex.sentText = done.sentText;
+    ex.received = done.reply;
+    ex.receivedText = done.replyText;
+    if (done.status)
+        ex.status = done.status->trimmed();
+    ex.timedOut = done.result != VenueLine::Result::Answered;
+    return ex;
+}
+
+// The projectors named by --projector, in venue order, or every one for
+// --all. An unknown name is a usage error: nothing is sent to anyone.
+std::optional<QList<VenueProjector>> selected(const QList<VenueProjector> &venue,
+                                              const QStringList &names, bool all, QString *why)
+{
+    for (const QString &name : names) {
+        const bool known = std::any_of(venue.cbegin(), venue.cend(), [&](const auto &p) {
+            return p.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (!known) {
+            *why =
+                QStringLiteral("no projector \"%1\" in the [Projectors] section of %2.")
+                    .arg(name,
+                         SettingsStore::fileName(QString::fromLatin1(SettingsStore::kApplication)));
+            return std::nullopt;
+        }
+    }
+    QList<VenueProjector> chosen;
+    QStringList seen;
+    for (const VenueProjector &p : venue) {
+        // A second line of one name is reported, but the name selects the first.
+        if (seen.contains(p.name, Qt::CaseInsensitive))
+            continue;
+        seen.append(p.name);
+        if (all || names.contains(p.name, Qt::CaseInsensitive))
+            chosen.append(p);
+    }
+    if (chosen.isEmpty())
+        *why = QStringLiteral("the [Projectors] section of %1 names no projector.")
+                   .arg(SettingsStore::fileName(QString::fromLatin1(SettingsStore::kApplication)));
+    return chosen;
+}
+
+// Runs |commands| on every projector of |chosen| at once and prints the
+// outcomes in venue order, then command order, whichever answered first.
+int runVenue(const QList<VenueProjector> &chosen, const QStringList &commands, bool statusAction,
+             bool json, int timeoutMs, const QString &logPath)
+{
+    VenueRun run(chosen, commands, timeoutMs);
+    std::unique_ptr<LineLog> log;
+    if (!logPath.isEmpty()) {
+        log = std::make_unique<LineLog>(logPath);
+        run.setLog(log.get());
+    }
+    QEventLoop loop;
+    QObject::connect(&run, &VenueRun::finished, &loop, &QEventLoop::quit);
+    run.start();
+    loop.exec();
+
+    int status = Answered;
+    QStringList failed;
+    for (qsizetype i = 0; i < chosen.size(); ++i) {
+        const QString &name = chosen[i].name;
+        const VenueRun::Outcome &outcome = run.outcomes()[i];
+        ProjectorState state;
+        QStringList unanswered;
+        for (const VenueLine::Done &done : outcome.exchanges) {
+            if (done.sent.isEmpty())
+                continue; // never went out: the port had failed
+            const ExchangeRecord ex = recordOf(done);
+            if (ex.timedOut)
+                unanswered.append(ex.command);
+            else
+                state.take(ex.command, ex.received);
+            if (json) {
+                QJsonObject o = toJson(ex);
+                o[QStringLiteral("projector")] = name;
+                printJson(o);
+            } else if (!statusAction) {
+                printExchange(ex, name + QStringLiteral(": "));
+            }
+        }
+        if (!outcome.failure.isEmpty()) {
+            status = PortFailed;
+            failed.append(QStringLiteral("%1 (%2)").arg(name, outcome.failure));
+        } else if (!unanswered.isEmpty()) {
+            status = qMax<int>(status, NoAnswer);
+            failed.append(QStringLiteral("%1 (no answer to %2)")
+                              .arg(name, unanswered.join(QStringLiteral(", "))));
+        }
+        if (json) {
+            QJsonObject o;
+            o[QStringLiteral("projector")] = name;
+            if (statusAction)
+                o[QStringLiteral("state")] = state.json();
+            if (!outcome.failure.isEmpty())
+                o[QStringLiteral("error")] = outcome.failure;
+            if (o.size() > 1)
+                printJson(o);
+        } else if (!outcome.failure.isEmpty()) {
+            out() << name << ": port failed: " << outcome.failure << "\n";
+        } else if (statusAction) {
+            out() << name << ": " << state.text() << "\n";
+        }
+    }
+    out().flush();
+    if (!failed.isEmpty())
+        err() << "orvactl: " << failed.size() << " of " << chosen.size()
+              << (chosen.size() == 1 ? " projector" : " projectors")
+              << " failed: " << failed.join(QStringLiteral("; ")) << "\n";
+    return status;
 }
 
 int list(const QStringList &words, bool json)
@@ -259,11 +381,14 @@ int main(int argc, char *argv[])
         "\n"
         "  send COMMAND...   send each command and wait for its reply\n"
         "  status            ask the power state, input, lamp hours and temperatures\n"
+        "  watch             keep watching the venue and print each change\n"
         "  list [WORD...]    search the command catalogue\n"
         "\n"
         "Without --port, --device, --baud or --address the window's stored choices\n"
-        "are used. Exit status: 0 every command was answered, 1 one got no answer,\n"
-        "2 usage error (nothing was sent), 3 the port cannot be opened."));
+        "are used. With --projector NAME or --all the commands run on projectors of\n"
+        "the venue, all lines at once, and every output line names its projector.\n"
+        "Exit status: 0 every command was answered, 1 one got no answer,\n"
+        "2 usage error (nothing was sent), 3 a port cannot be opened or was lost."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
@@ -287,8 +412,31 @@ int main(int argc, char *argv[])
         QStringLiteral("MS"));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Print one JSON object per command."));
-    parser.addOptions(
-        {portOption, deviceOption, baudOption, addressOption, timeoutOption, jsonOption});
+    const QCommandLineOption projectorOption(
+        QStringLiteral("projector"),
+        QStringLiteral("The projector NAME of the venue ([Projectors] in the settings file); "
+                       "give it once for each projector."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption allOption(QStringLiteral("all"),
+                                       QStringLiteral("Every projector of the venue."));
+    const QCommandLineOption intervalOption(
+        QStringLiteral("interval"),
+        QStringLiteral("watch: ask each projector every SECONDS seconds (default 60)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption lampWarnOption(
+        QStringLiteral("lamp-warn"),
+        QStringLiteral("watch: report a lamp that reaches HOURS hours."), QStringLiteral("HOURS"));
+    const QCommandLineOption logOption(
+        QStringLiteral("log"),
+        QStringLiteral("Append every byte sent and received, with its time, to FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption metricsOption(
+        QStringLiteral("metrics"),
+        QStringLiteral("watch: keep the venue's state in FILE, in the Prometheus text format."),
+        QStringLiteral("FILE"));
+    parser.addOptions({portOption, deviceOption, baudOption, addressOption, timeoutOption,
+                       jsonOption, projectorOption, allOption, intervalOption, lampWarnOption,
+                       logOption, metricsOption});
     parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status or list."));
     parser.addPositionalArgument(QStringLiteral("arguments"),
                                  QStringLiteral("Commands for send, words for list."),
@@ -316,8 +464,18 @@ int main(int argc, char *argv[])
     if (action == QLatin1String("list"))
         return list(args, json);
 
+    const bool watching = action == QLatin1String("watch");
+    for (const auto &own : {intervalOption, lampWarnOption, metricsOption}) {
+        if (parser.isSet(own) && !watching)
+            return usageError(
+                QStringLiteral("--%1 goes with watch only.").arg(own.names().constFirst()));
+    }
+
     QStringList commands;
-    if (action == QLatin1String("send")) {
+    if (watching) {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("watch takes no arguments."));
+    } else if (action == QLatin1String("send")) {
         if (args.isEmpty())
             return usageError(QStringLiteral("send needs at least one command."));
         for (const QByteArray &command :
@@ -334,7 +492,61 @@ int main(int argc, char *argv[])
                     QStringLiteral("CR6")};
     } else {
         return usageError(
-            QStringLiteral("unknown action \"%1\": use send, status or list.").arg(action));
+            QStringLiteral("unknown action \"%1\": use send, status, watch or list.").arg(action));
+    }
+
+    int timeoutMs = kDefaultTimeoutMs;
+    if (parser.isSet(timeoutOption)) {
+        bool ok = false;
+        timeoutMs = parser.value(timeoutOption).toInt(&ok);
+        if (!ok || timeoutMs < 1 || timeoutMs > kMaxTimeoutMs)
+            return usageError(QStringLiteral("--timeout takes milliseconds from 1 to %1, "
+                                             "not \"%2\".")
+                                  .arg(kMaxTimeoutMs)
+                                  .arg(parser.value(timeoutOption)));
+    }
+
+    if (parser.isSet(projectorOption) || parser.isSet(allOption) || watching) {
+        for (const auto &own : {portOption, deviceOption, baudOption, addressOption}) {
+            if (parser.isSet(own))
+                return usageError(QStringLiteral("--%1 does not go with --projector or --all: "
+                                                 "the venue gives each projector's port.")
+                                      .arg(own.names().constFirst()));
+        }
+        QString why;
+        const bool all = parser.isSet(allOption) || !parser.isSet(projectorOption);
+        const auto chosen = selected(Venue::read(), parser.values(projectorOption), all, &why);
+        if (!chosen || chosen->isEmpty())
+            return usageError(why);
+        if (watching) {
+            WatchOptions o;
+            o.names = parser.values(projectorOption);
+            o.timeoutMs = timeoutMs;
+            o.json = json;
+            o.logPath = parser.value(logOption);
+            o.metricsPath = parser.value(metricsOption);
+            if (parser.isSet(intervalOption)) {
+                bool ok = false;
+                const double seconds = parser.value(intervalOption).toDouble(&ok);
+                if (!ok || !(seconds >= 1 && seconds <= 86400))
+                    return usageError(QStringLiteral("--interval takes seconds from 1 to 86400, "
+                                                     "not \"%1\".")
+                                          .arg(parser.value(intervalOption)));
+                o.intervalMs = int(seconds * 1000);
+            }
+            if (parser.isSet(lampWarnOption)) {
+                bool ok = false;
+                const int hours = parser.value(lampWarnOption).toInt(&ok);
+                if (!ok || hours < 1 || hours > 99999)
+                    return usageError(QStringLiteral("--lamp-warn takes hours from 1 to 99999, "
+                                                     "not \"%1\".")
+                                          .arg(parser.value(lampWarnOption)));
+                o.lampWarnHours = hours;
+            }
+            return watch(o);
+        }
+        return runVenue(*chosen, commands, action == QLatin1String("status"), json, timeoutMs,
+                        parser.value(logOption));
     }
 
     // Options first, then the stored choices; every check before anything is
@@ -374,16 +586,6 @@ int main(int argc, char *argv[])
     } else {
         prefix = StoredChoices::address();
     }
-    int timeoutMs = kDefaultTimeoutMs;
-    if (parser.isSet(timeoutOption)) {
-        bool ok = false;
-        timeoutMs = parser.value(timeoutOption).toInt(&ok);
-        if (!ok || timeoutMs < 1 || timeoutMs > kMaxTimeoutMs)
-            return usageError(QStringLiteral("--timeout takes milliseconds from 1 to %1, "
-                                             "not \"%2\".")
-                                  .arg(kMaxTimeoutMs)
-                                  .arg(parser.value(timeoutOption)));
-    }
     if (!baudCode)
         baudCode = StoredChoices::baudCode();
 
@@ -418,6 +620,13 @@ int main(int argc, char *argv[])
     }
 
     Exchange exchange(comm, timeoutMs);
+    std::unique_ptr<LineLog> log;
+    const QString logName = device.isEmpty() ? QStringLiteral("COM%1").arg(port) : device;
+    if (parser.isSet(logOption)) {
+        log = std::make_unique<LineLog>(parser.value(logOption));
+        log->event(logName, LineLog::Event::Open, opened);
+        exchange.setLog(log.get(), logName);
+    }
     int status = Answered;
     for (const QString &command : commands) {
         const ExchangeRecord ex = ask(exchange, prefix, command);
@@ -431,10 +640,14 @@ int main(int argc, char *argv[])
         if (ex.timedOut)
             status = NoAnswer;
         if (exchange.lost()) {
+            if (log)
+                log->event(logName, LineLog::Event::Lost, exchange.lostReason());
             err() << "orvactl: the line was lost: " << exchange.lostReason() << "\n";
             return PortFailed;
         }
     }
     comm.setPortOpen(false);
+    if (log)
+        log->event(logName, LineLog::Event::Close, opened);
     return status;
 }

@@ -15,6 +15,11 @@ Exchange::Exchange(MSComm &port, int timeoutMs, QObject *parent)
     connect(&m_settle, &QTimer::timeout, this, [this]() { end(Outcome::Answered); });
     connect(&m_port, &MSComm::OnComm, this, &Exchange::onComm);
     connect(&m_port, &MSComm::linkLost, this, &Exchange::handleLoss);
+    // A reopened line is a new line: its loss belongs to the past.
+    connect(&m_port, &MSComm::opened, this, [this]() {
+        m_lost = false;
+        m_lostReason.clear();
+    });
 }
 
 QString Exchange::frame(const QString &prefix, const QString &text)

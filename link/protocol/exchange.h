@@ -83,7 +83,7 @@ public:
     std::optional<QString> status(const QString &command, const QString &shown) const;
 
     Outcome outcome() const { return m_outcome; }
-    // Whether the line went away since this exchange was made, and why.
+    // Whether the line went away since it was last opened, and why.
     bool lost() const { return m_lost; }
     const QString &lostReason() const { return m_lostReason; }
 
