@@ -2,6 +2,7 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/search.h"
+#include "cli/venuelist.h"
 #include "facts/projector.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
@@ -260,6 +261,7 @@ int main(int argc, char *argv[])
         "  send COMMAND...   send each command and wait for its reply\n"
         "  status            ask the power state, input, lamp hours and temperatures\n"
         "  list [WORD...]    search the command catalogue\n"
+        "  projectors        list the venue: the [Projectors] section of the settings\n"
         "\n"
         "Without --port, --device, --baud or --address the window's stored choices\n"
         "are used. Exit status: 0 every command was answered, 1 one got no answer,\n"
@@ -289,7 +291,8 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Print one JSON object per command."));
     parser.addOptions(
         {portOption, deviceOption, baudOption, addressOption, timeoutOption, jsonOption});
-    parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status or list."));
+    parser.addPositionalArgument(QStringLiteral("action"),
+                                 QStringLiteral("send, status, list or projectors."));
     parser.addPositionalArgument(QStringLiteral("arguments"),
                                  QStringLiteral("Commands for send, words for list."),
                                  QStringLiteral("[ARGUMENT...]"));
@@ -309,12 +312,17 @@ int main(int argc, char *argv[])
 
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return usageError(QStringLiteral("say what to do: send, status or list."));
+        return usageError(QStringLiteral("say what to do: send, status, list or projectors."));
     const QString action = args.takeFirst();
     const bool json = parser.isSet(jsonOption);
 
     if (action == QLatin1String("list"))
         return list(args, json);
+    if (action == QLatin1String("projectors")) {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("projectors takes no arguments."));
+        return VenueList::print(json, out(), err());
+    }
 
     QStringList commands;
     if (action == QLatin1String("send")) {
@@ -334,7 +342,8 @@ int main(int argc, char *argv[])
                     QStringLiteral("CR6")};
     } else {
         return usageError(
-            QStringLiteral("unknown action \"%1\": use send, status or list.").arg(action));
+            QStringLiteral("unknown action \"%1\": use send, status, list or projectors.")
+                .arg(action));
     }
 
     // Options first, then the stored choices; every check before anything is
