@@ -46,8 +46,8 @@ void TstVenue::lines_data()
         {"Room 101|rfc2217://ds-east:4001|rfc2217://ds-east:4001|001|A001|19200",
          "Room 102|rfc2217://DS-East:4001|rfc2217://DS-East:4001|002|A002|19200",
          "Bar|tcp://[::1]:7000|tcp://[::1]:7000|||9600"});
-    row("the same name in other case: the first one stays",
-        "[Projectors]\nHall A=/dev/ttyS0\nHALL A=/dev/ttyS1\n",
+    row("the same name in other case: the first one stays; comments are none",
+        "[Projectors]\n; Hall A=COM9\nHall A=/dev/ttyS0\n#Hall A=COM8\nHALL A=/dev/ttyS1\n",
         {"Hall A|/dev/ttyS0|/dev/ttyS0|||9600",
          "HALL A: an earlier line has the same name (\"Hall A\")"});
     row("items that cannot be read",

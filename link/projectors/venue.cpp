@@ -157,6 +157,9 @@ QList<VenueProjector> parse(QByteArrayView iniText)
 {
     QList<VenueProjector> venue;
     for (const IniText::Entry &entry : IniText::entries(iniText, kSection)) {
+        // A projector put out of use with a comment mark is no projector.
+        if (entry.name.startsWith(';') || entry.name.startsWith('#'))
+            continue;
         VenueProjector p;
         p.name = IniText::decode(entry.name);
         QStringList items = IniText::decode(entry.value).split(QLatin1Char(','));
