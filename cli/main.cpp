@@ -4,6 +4,7 @@
 #include "cli/search.h"
 #include "cli/venuerun.h"
 #include "cli/watch.h"
+#include "cli/venuelist.h"
 #include "facts/projector.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
@@ -383,6 +384,7 @@ int main(int argc, char *argv[])
         "  status            ask the power state, input, lamp hours and temperatures\n"
         "  watch             keep watching the venue and print each change\n"
         "  list [WORD...]    search the command catalogue\n"
+        "  projectors        list the venue: the [Projectors] section of the settings\n"
         "\n"
         "Without --port, --device, --baud or --address the window's stored choices\n"
         "are used. With --projector NAME or --all the commands run on projectors of\n"
@@ -437,7 +439,7 @@ int main(int argc, char *argv[])
     parser.addOptions({portOption, deviceOption, baudOption, addressOption, timeoutOption,
                        jsonOption, projectorOption, allOption, intervalOption, lampWarnOption,
                        logOption, metricsOption});
-    parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status or list."));
+    parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status, watch, list or projectors."));
     parser.addPositionalArgument(QStringLiteral("arguments"),
                                  QStringLiteral("Commands for send, words for list."),
                                  QStringLiteral("[ARGUMENT...]"));
@@ -457,12 +459,17 @@ int main(int argc, char *argv[])
 
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return usageError(QStringLiteral("say what to do: send, status or list."));
+        return usageError(QStringLiteral("say what to do: send, status, list or projectors."));
     const QString action = args.takeFirst();
     const bool json = parser.isSet(jsonOption);
 
     if (action == QLatin1String("list"))
         return list(args, json);
+    if (action == QLatin1String("projectors")) {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("projectors takes no arguments."));
+        return VenueList::print(json, out(), err());
+    }
 
     const bool watching = action == QLatin1String("watch");
     for (const auto &own : {intervalOption, lampWarnOption, metricsOption}) {
@@ -492,7 +499,7 @@ int main(int argc, char *argv[])
                     QStringLiteral("CR6")};
     } else {
         return usageError(
-            QStringLiteral("unknown action \"%1\": use send, status, watch or list.").arg(action));
+            QStringLiteral("unknown action \"%1\": use send, status, watch, list or projectors.").arg(action));
     }
 
     int timeoutMs = kDefaultTimeoutMs;

@@ -191,6 +191,27 @@ void TstOrvactl::runs_data()
         << QStringList{"Ports/COM12=LINE"} << slow + QStringList{"--port", "12", "send", "C01"}
         << sim << 0 << QByteArray("C01\r") << QStringList{} << 0;
 
+    const QStringList venue{"Projectors/Hall A=LINE",
+                            "Projectors/Room 101=rfc2217://ds-east:4001, address=001, baud=19200",
+                            "Projectors/Lobby=COM16"};
+    row("the venue as JSON lines, a bad line with its reason")
+        << venue << QStringList{"--json", "projectors"} << sim << 1 << QByteArray()
+        << QStringList{R"({"address":null,"baud":9600,"device":"LINE","error":null,"name":"Hall A",)"
+                       R"("port":"LINE","present":true})"
+                       "\n"
+                       R"({"address":"001","baud":19200,"device":"rfc2217://ds-east:4001","error":null,)"
+                       R"("name":"Room 101","port":"rfc2217://ds-east:4001","present":null})"
+                       "\n"
+                       R"({"address":null,"baud":9600,"device":null,"error":"\"COM16\" is not a port: )"
+                       R"(COM numbers go from COM1 to COM15","name":"Lobby","port":"COM16","present":null})"
+                       "\n"}
+        << 0;
+    row("the venue as text")
+        << venue << QStringList{"projectors"} << sim << 1 << QByteArray()
+        << QStringList{"none  9600   present\n", "001   19200  checked when opened\n",
+                       "Lobby     COM16                   error: \"COM16\" is not a port"}
+        << 0;
+
     const struct {
         const char *name;
         QStringList args;
@@ -214,6 +235,7 @@ void TstOrvactl::runs_data()
         {"time-out 0", {"--timeout", "0", "send", "C00"}, "--timeout"},
         {"no command", {"send"}, "at least one"},
         {"unknown action", {"power", "off"}, "unknown action"},
+        {"projectors with a word", {"projectors", "all"}, "projectors takes no arguments."},
         {"unknown option", {"--speed", "9600", "send", "C00"}, "speed"},
     };
     for (const auto &u : usage)

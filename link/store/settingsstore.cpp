@@ -191,6 +191,31 @@ std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section, QB
     return unquoted(view(file, *m.value));
 }
 
+QList<Entry> entries(QByteArrayView file, QByteArrayView section)
+{
+    QList<Entry> found;
+    Lines lines(file);
+    Line line;
+    bool inSection = false;
+    while (lines.next(&line)) {
+        const Span text = trimmed(file, line.text);
+        if (text.begin == text.end)
+            continue;
+        if (file[text.begin] == '[') {
+            const qsizetype close = find(file, ']', text.begin + 1, text.end);
+            if (close >= 0) {
+                inSection = sameName(view(file, trimmed(file, {text.begin + 1, close})), section);
+                continue;
+            }
+        }
+        const qsizetype equals = inSection ? find(file, '=', text.begin, text.end) : -1;
+        if (equals >= 0)
+            found.append({view(file, trimmed(file, {text.begin, equals})).toByteArray(),
+                          unquoted(view(file, trimmed(file, {equals + 1, text.end})))});
+    }
+    return found;
+}
+
 std::optional<Edit> edit(QByteArrayView file, QByteArrayView section, QByteArrayView key,
                          QByteArrayView value)
 {
@@ -561,6 +586,12 @@ bool save(const QString &application, const QString &section, const QString &key
 QString fileName(const QString &application)
 {
     return configFolder() + QLatin1Char('/') + application + QStringLiteral(".ini");
+}
+
+QByteArray readFile(const QString &application)
+{
+    const Load file = load(fileName(application));
+    return file.result == Loaded::Bytes ? file.bytes : QByteArray();
 }
 
 QString readStartUp(const QString &key, const QString &defaultText)

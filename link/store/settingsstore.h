@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,10 @@ bool save(const QString &application, const QString &section, const QString &key
 // Full path of the file that holds |application|'s settings.
 QString fileName(const QString &application);
 
+// The whole file as read() reads it; empty when it is absent or cannot be
+// read.
+QByteArray readFile(const QString &application);
+
 // The program's own keys: application "ORVA", section "StartUP".
 QString readStartUp(const QString &key, const QString &defaultText);
 bool saveStartUp(const QString &key, const QString &text);
@@ -62,6 +67,14 @@ namespace IniText {
 
 // The value of |key| in |section|, or nothing when no line names it.
 std::optional<QByteArray> lookup(QByteArrayView file, QByteArrayView section, QByteArrayView key);
+
+// Every key line of |section| in file order, a name given twice as often as
+// it is written, each with the value that lookup() would read from its line.
+struct Entry {
+    QByteArray name;
+    QByteArray value;
+};
+QList<Entry> entries(QByteArrayView file, QByteArrayView section);
 
 // Saving one key is one replacement in the file: |removed| bytes at |at| give
 // way to |inserted|.
