@@ -7,6 +7,7 @@
 #include "ports/portmap.h"
 #include "ports/portreason.h"
 #include "protocol/exchange.h"
+#include "protocol/state.h"
 #include "store/settingsstore.h"
 #include "store/storedchoices.h"
 
@@ -419,8 +420,10 @@ int main(int argc, char *argv[])
 
     Exchange exchange(comm, timeoutMs);
     int status = Answered;
+    ProjectorState state;
     for (const QString &command : commands) {
         const ExchangeRecord ex = ask(exchange, prefix, command);
+        state.take(command, ex.received);
         if (json)
             printJson(toJson(ex));
         else if (action == QLatin1String("status"))
@@ -434,6 +437,13 @@ int main(int argc, char *argv[])
             err() << "orvactl: the line was lost: " << exchange.lostReason() << "\n";
             return PortFailed;
         }
+    }
+    if (action == QLatin1String("status")) {
+        if (json)
+            printJson({{QStringLiteral("state"), state.json()}});
+        else
+            out() << QStringLiteral("State:").leftJustified(13) << state.text() << "\n";
+        out().flush();
     }
     comm.setPortOpen(false);
     return status;
