@@ -635,8 +635,10 @@ int main(int argc, char *argv[])
         exchange.setLog(log.get(), logName);
     }
     int status = Answered;
+    ProjectorState state;
     for (const QString &command : commands) {
         const ExchangeRecord ex = ask(exchange, prefix, command);
+        state.take(command, ex.received);
         if (json)
             printJson(toJson(ex));
         else if (action == QLatin1String("status"))
@@ -652,6 +654,13 @@ int main(int argc, char *argv[])
             err() << "orvactl: the line was lost: " << exchange.lostReason() << "\n";
             return PortFailed;
         }
+    }
+    if (action == QLatin1String("status")) {
+        if (json)
+            printJson({{QStringLiteral("state"), state.json()}});
+        else
+            out() << QStringLiteral("State:").leftJustified(13) << state.text() << "\n";
+        out().flush();
     }
     comm.setPortOpen(false);
     if (log)

@@ -163,7 +163,19 @@ void TstOrvactl::runs_data()
         << QByteArray("A001CR0\r") << QStringList{"Stand by"} << 0;
     row("status asks four queries")
         << none << dev + QStringList{"status"} << sim << 0 << QByteArray("CR0\rCR1\rCR3\rCR6\r")
-        << QStringList{"Stand by", "Input 1", "1 2 3 4   Hour Use", "2 4 . 5 deg C"} << 0;
+        << QStringList{"Stand by", "Input 1", "1 2 3 4   Hour Use", "2 4 . 5 deg C",
+                       "\nState:       standby, input 1, lamp 1234 h, 24.0/24.5/24.0 \u00B0C\n"}
+        << 0;
+    row("status in JSON ends with the state")
+        << none << dev + QStringList{"--json", "status"} << sim << 0
+        << QByteArray("CR0\rCR1\rCR3\rCR6\r")
+        << QStringList{"}\n{\"state\":{\"input\":\"1\",\"lampHours\":1234,\"power\":"
+                       "\"standby\",\"temperatures\":[24,24.5,24]}}\n"}
+        << 0;
+    row("status from a silent peer: no state")
+        << none << dev + QStringList{"--timeout", "200", "status"} << int(Peer::Silent) << 1
+        << QByteArray("CR0\rCR1\rCR3\rCR6\r")
+        << QStringList{"\nState:       ?, input ?, lamp ? h, ?/?/? \u00B0C\n"} << 0;
     row("a reply in pieces is read up to its CR")
         << none << dev + QStringList{"send", "CR6"} << int(Peer::Trickle) << 0
         << QByteArray("CR6\r") << QStringList{"0 2 4 . 0 deg C"} << 0;

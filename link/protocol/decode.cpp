@@ -6,29 +6,34 @@
 
 namespace {
 
+// |value| is the word a script compares; rows without one are shown only.
 struct Row {
     const char *key;
     const char *words;
+    const char *value = nullptr;
 };
 
 constexpr Row kStatusRows[] = {
-    {" 0 0", " Power ON"},
-    {" 8 0", " Stand by"},
-    {" 4 0", " Count down"},
-    {" 2 0", " Cooling down"},
-    {" 1 0", " Power abnormality"},
-    {" 0 8", " Temperature abnormality"},
-    {" 1 8", " Temperature abnormality"},
-    {" 2 8", " Temperature abnormality"},
-    {" 4 8", " Temperature abnormality"},
-    {" 8 8", " Temperature abnormality"},
-    {" 2 1", " Lamp Failure"},
-    {" 8 1", " Lamp Failure"},
+    {" 0 0", " Power ON", "on"},
+    {" 8 0", " Stand by", "standby"},
+    {" 4 0", " Count down", "countdown"},
+    {" 2 0", " Cooling down", "cooling"},
+    {" 1 0", " Power abnormality", "power-fault"},
+    {" 0 8", " Temperature abnormality", "temperature-fault"},
+    {" 1 8", " Temperature abnormality", "temperature-fault"},
+    {" 2 8", " Temperature abnormality", "temperature-fault"},
+    {" 4 8", " Temperature abnormality", "temperature-fault"},
+    {" 8 8", " Temperature abnormality", "temperature-fault"},
+    {" 2 1", " Lamp Failure", "lamp-fault"},
+    {" 8 1", " Lamp Failure", "lamp-fault"},
 };
 
 constexpr Row kInputRows[] = {
-    {" 1", " Input 1"}, {" 2", " Input 2"},         {" 3", " Input 3"},
-    {" 4", " Wired"},   {" 5", " Wireless/Viewer"},
+    {" 1", " Input 1", "1"},
+    {" 2", " Input 2", "2"},
+    {" 3", " Input 3", "3"},
+    {" 4", " Wired", "wired"},
+    {" 5", " Wireless/Viewer", "wireless"},
 };
 
 constexpr Row kSettingRows[] = {
@@ -53,12 +58,26 @@ constexpr Row kLampModeRows[] = {
     {" 0 0 0   E C O", " Lamp Mode is Eco"},
 };
 
-std::optional<QString> lookUp(std::span<const Row> rows, const QString &key)
+const Row *rowFor(std::span<const Row> rows, const QString &key)
 {
     for (const Row &row : rows) {
         if (key == QLatin1StringView(row.key))
-            return QString::fromLatin1(row.words);
+            return &row;
     }
+    return nullptr;
+}
+
+std::optional<QString> lookUp(std::span<const Row> rows, const QString &key)
+{
+    if (const Row *row = rowFor(rows, key))
+        return QString::fromLatin1(row->words);
+    return std::nullopt;
+}
+
+std::optional<QString> valueOf(std::span<const Row> rows, const QString &key)
+{
+    if (const Row *row = rowFor(rows, key))
+        return QString::fromLatin1(row->value);
     return std::nullopt;
 }
 
@@ -111,12 +130,12 @@ std::optional<QString> statusFor(const QString &currentCommand, qsizetype source
     if (is(currentCommand, "CR4"))
         return lookUp(kSettingRows, rendered.left(4));
     if (is(currentCommand, "CR3")) {
-        if (sourceLength != 6)
+        if (sourceLength != LampReplyLength)
             return std::nullopt;
         return lampHours(rendered, status);
     }
     if (is(currentCommand, "CR6")) {
-        if (sourceLength != 18)
+        if (sourceLength != TemperatureReplyLength)
             return std::nullopt;
         return temperatures(rendered);
     }
@@ -126,6 +145,16 @@ std::optional<QString> statusFor(const QString &currentCommand, qsizetype source
         return lookUp(kLampModeRows,
                       blanksRestored(rendered.left(qMax<qsizetype>(0, rendered.size() - 7))));
     return std::nullopt;
+}
+
+std::optional<QString> powerValue(const QString &rendered)
+{
+    return valueOf(kStatusRows, rendered.left(4));
+}
+
+std::optional<QString> inputValue(const QString &rendered)
+{
+    return valueOf(kInputRows, rendered.left(2));
 }
 
 } // namespace Decode
