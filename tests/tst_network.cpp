@@ -189,6 +189,8 @@ private slots:
     void dropClosesOnce();
     void failureReasons_data();
     void failureReasons();
+    void openWithoutWaiting_data();
+    void openWithoutWaiting();
     void simulatorOnTcp();
     void lostAndBack_data();
     void lostAndBack();
@@ -381,6 +383,94 @@ void TstNetwork::failureReasons()
     QCOMPARE(int(form.MSComm1.openFailure()), failure);
     QVERIFY(!form.MSComm1.portOpen());
     QCOMPARE(TestEnv::stored("StartUP/ComPort"), QStringLiteral("<absent>"));
+}
+
+void TstNetwork::openWithoutWaiting_data()
+{
+    // What the port reaches: ser2net's accepter, "silent" (a server that takes
+    // the connection and never speaks), "none" (nothing listens), or a local
+    // device: "pty" or a path.
+    QTest::addColumn<QString>("server");
+    // The signals in order; "silent ..." from a line to a silent server,
+    // started just before, when it is listed.
+    QTest::addColumn<QStringList>("heard");
+    QTest::addColumn<QString>("then"); // right after the start: "close", "destroy" or ""
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("detail"); // after the device's name
+    using F = MSComm::OpenFailure;
+    const QString rfc2217 = "telnet(rfc2217),tcp";
+    const QStringList opened{"opened"}, failed{"openFailed"};
+    QTest::newRow("ser2net") << rfc2217 << opened << "" << int(F::None) << "";
+    QTest::newRow("ser2net is not held up by a silent server")
+        << rfc2217 << QStringList{"opened", "silent openFailed"} << "" << int(F::None) << "";
+    QTest::newRow("nothing listens")
+        << "none" << failed << "" << int(F::ConnectionRefused) << ": connection refused.";
+    QTest::newRow("a server that never answers the line settings")
+        << "silent" << failed << "" << int(F::NoAnswer) << ": no answer within 2 seconds.";
+    QTest::newRow("closed while opening") << "silent" << QStringList() << "close" << 0 << "";
+    QTest::newRow("destroyed while opening") << "silent" << QStringList() << "destroy" << 0 << "";
+    QTest::newRow("a local device") << "pty" << opened << "" << int(F::None) << "";
+    QTest::newRow("a missing local device")
+        << "/nonexistent/tty" << failed << "" << int(F::NoDevice) << " does not exist.";
+}
+
+// Many ports open at once in one event loop: each start returns at once, and
+// each port's own open ends it, in one signal, after the start has returned.
+void TstNetwork::openWithoutWaiting()
+{
+    QFETCH(QString, server);
+    QFETCH(QStringList, heard);
+    QFETCH(QString, then);
+    QFETCH(int, failure);
+    QFETCH(QString, detail);
+    PtyLine line;
+    FakeServer silent{QByteArray()};
+    std::unique_ptr<Ser2Net> ser2net;
+    QString device = server == "pty" ? line.slavePath() : server;
+    if (server == "silent") {
+        device = silent.address();
+    } else if (server == "none") {
+        device = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
+    } else if (server.contains("tcp")) {
+        ser2net = std::make_unique<Ser2Net>(line.slavePath(), server);
+        QVERIFY(ser2net->isReady());
+        device = ser2net->address("rfc2217");
+    }
+    QStringList got;
+    auto record = [&got](MSComm *port, const QString &who) {
+        QObject::connect(port, &MSComm::opened, [&got, who]() { got << who + "opened"; });
+        QObject::connect(port, &MSComm::openFailed, [&got, who]() { got << who + "openFailed"; });
+    };
+    MSComm slow;
+    slow.setDevice(silent.address());
+    record(&slow, "silent ");
+    if (heard.contains("silent openFailed"))
+        slow.startOpen();
+    auto port = std::make_unique<MSComm>();
+    port->setDevice(device);
+    record(port.get(), "");
+    port->startOpen();
+    QCOMPARE(got, QStringList());
+    if (then.isEmpty()) {
+        QTRY_COMPARE(got, heard);
+        QCOMPARE(int(port->openFailure()), failure);
+        QVERIFY2(!failure || port->openFailureText().contains(device + detail),
+                 qPrintable(port->openFailureText()));
+        // An open port is open for bytes; a failed one stays closed.
+        QCOMPARE(port->output("C00\r"), failure == 0);
+        if (!failure)
+            QCOMPARE(line.read(4), QByteArray("C00\r"));
+        return;
+    }
+    // The server sees the connection end at once, and no signal follows.
+    QTRY_VERIFY(silent.client);
+    if (then == "close")
+        port->setPortOpen(false);
+    else
+        port.reset();
+    QTRY_COMPARE(silent.client->state(), QAbstractSocket::UnconnectedState);
+    QTest::qWait(MSComm::networkOpenMs + 200);
+    QCOMPARE(got, heard);
 }
 
 // orva-sim --tcp stands in for a projector behind a raw server, reached

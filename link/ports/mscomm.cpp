@@ -2,6 +2,7 @@
 
 #include "ports/portmap.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 
@@ -52,6 +53,8 @@ MSComm::MSComm(QObject *parent)
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handleError);
     connect(&m_net, &NetLine::readyRead, this, &MSComm::handleReadyRead);
     connect(&m_net, &NetLine::lost, this, &MSComm::linkLost);
+    connect(&m_net, &NetLine::opened, this, &MSComm::handleNetOpened);
+    connect(&m_net, &NetLine::openFailed, this, &MSComm::handleNetOpenFailed);
 }
 
 MSComm::~MSComm()
@@ -123,6 +126,9 @@ void MSComm::failOn(OpenFailure failure, const QString &device, const QString &d
 bool MSComm::setPortOpen(bool open)
 {
     if (!open) {
+        ++m_closings;
+        if (m_opening)
+            settle();
         if (m_port.isOpen())
             m_port.close();
         m_lock.release();
@@ -131,32 +137,109 @@ bool MSComm::setPortOpen(bool open)
     }
     if (portOpen())
         return true;
+    if (!m_opening) {
+        switch (beginOpen()) {
+        case Begun::Opened:
+            emit opened();
+            return true;
+        case Begun::Failed:
+            emit openFailed();
+            return false;
+        case Begun::Pending:
+            m_opening = true;
+            break;
+        }
+    }
+    // Keep painting and serving sockets, but hold back the user's clicks and
+    // keys until the line is settled.
+    QEventLoop loop;
+    connect(this, &MSComm::openSettled, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return portOpen();
+}
 
+void MSComm::startOpen()
+{
+    if (m_opening)
+        return;
+    m_opening = true;
+    if (portOpen()) {
+        reportLater(&MSComm::opened);
+        return;
+    }
+    switch (beginOpen()) {
+    case Begun::Opened:
+        reportLater(&MSComm::opened);
+        break;
+    case Begun::Failed:
+        reportLater(&MSComm::openFailed);
+        break;
+    case Begun::Pending:
+        break;
+    }
+}
+
+void MSComm::reportLater(void (MSComm::*signal)())
+{
+    const quint64 closings = m_closings;
+    QMetaObject::invokeMethod(
+        this,
+        [this, closings, signal]() {
+            if (!m_opening || closings != m_closings)
+                return;
+            settle();
+            (this->*signal)();
+        },
+        Qt::QueuedConnection);
+}
+
+void MSComm::settle()
+{
+    m_opening = false;
+    emit openSettled(QPrivateSignal());
+}
+
+void MSComm::handleNetOpened()
+{
+    m_commEvent = 0;
+    settle();
+    emit opened();
+}
+
+void MSComm::handleNetOpenFailed()
+{
+    failNetwork(m_openingDevice);
+    settle();
+    emit openFailed();
+}
+
+MSComm::Begun MSComm::beginOpen()
+{
     fail(OpenFailure::None, QString());
     const QString device = m_device.isEmpty() ? PortMap::deviceForPort(m_commPort) : m_device;
     if (device.isEmpty()) {
         fail(OpenFailure::BadPortNumber, tr("%1 is not a port number.").arg(m_commPort));
-        return false;
+        return Begun::Failed;
     }
     LineSettings line;
     if (!LineSettings::parse(m_settings, &line)) {
         fail(OpenFailure::BadSettings,
              tr("The line settings \"%1\" cannot be used.").arg(m_settings));
-        return false;
+        return Begun::Failed;
     }
     if (NetLine::isAddress(device))
         return openNetwork(device, line);
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device)) {
         failOn(OpenFailure::NoDevice, device);
-        return false;
+        return Begun::Failed;
     }
     switch (m_lock.take(device, {PortMap::usbAdapterFolder()})) {
     case LineLock::Result::Taken:
         break;
     case LineLock::Result::InUse:
         failOn(OpenFailure::InUse, device);
-        return false;
+        return Begun::Failed;
     case LineLock::Result::Failed:
         if (m_lock.error() == ENOENT || m_lock.error() == ENODEV || m_lock.error() == ENXIO)
             failOn(OpenFailure::NoDevice, device);
@@ -165,7 +248,7 @@ bool MSComm::setPortOpen(bool open)
         else
             failOn(OpenFailure::Other, device,
                    QString::fromLocal8Bit(std::strerror(m_lock.error())));
-        return false;
+        return Begun::Failed;
     }
     // Through a link (a USB adapter's stable name) the device itself is
     // opened, so that its lock file is the one other programs see.
@@ -189,7 +272,7 @@ bool MSComm::setPortOpen(bool open)
         } else {
             failOn(OpenFailure::Other, device, detail);
         }
-        return false;
+        return Begun::Failed;
     }
     const bool configured = m_port.setBaudRate(line.baud)
                             && m_port.setParity(serialParity(line.parity))
@@ -202,12 +285,11 @@ bool MSComm::setPortOpen(bool open)
         m_port.clearError();
         m_lock.release();
         failOn(OpenFailure::BadSettings, device, detail);
-        return false;
+        return Begun::Failed;
     }
     m_lock.announce();
     m_commEvent = 0;
-    emit opened();
-    return true;
+    return Begun::Opened;
 }
 
 QString MSComm::entryName(const QString &device) const
@@ -217,19 +299,23 @@ QString MSComm::entryName(const QString &device) const
     return tr("The [Ports] entry COM%1=%2").arg(m_commPort).arg(device);
 }
 
-bool MSComm::openNetwork(const QString &device, const LineSettings &line)
+MSComm::Begun MSComm::openNetwork(const QString &device, const LineSettings &line)
 {
     NetLine::Endpoint endpoint;
     QString why;
     if (!NetLine::parse(device, &endpoint, &why)) {
         fail(OpenFailure::BadAddress, tr("%1 cannot be used: %2.").arg(entryName(device), why));
-        return false;
+        return Begun::Failed;
     }
-    if (m_net.open(endpoint, line, networkOpenMs)) {
-        m_commEvent = 0;
-        emit opened();
-        return true;
-    }
+    m_openingDevice = device;
+    if (m_net.startOpen(endpoint, line, networkOpenMs))
+        return Begun::Pending;
+    failNetwork(device);
+    return Begun::Failed;
+}
+
+void MSComm::failNetwork(const QString &device)
+{
     const QString text = QStringLiteral("%1: %2.").arg(device, m_net.failureText());
     switch (m_net.failure()) {
     case NetLine::Failure::HostNotFound:
@@ -248,7 +334,6 @@ bool MSComm::openNetwork(const QString &device, const LineSettings &line)
         fail(OpenFailure::Other, text);
         break;
     }
-    return false;
 }
 
 bool MSComm::output(const QString &text)

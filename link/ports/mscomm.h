@@ -62,9 +62,24 @@ public:
     QString device() const { return m_device; }
 
     // Opening: true on success. On failure the port stays closed and
-    // openFailure()/openFailureText() tell why. Closing always succeeds.
+    // openFailure()/openFailureText() tell why. Closing always succeeds, and
+    // ends an open under way without a signal. A network port is opened as
+    // by startOpen(), and this call waits for it (the event loop runs, user
+    // input is held back); opened() or openFailed() comes before it returns.
     bool setPortOpen(bool open);
     bool portOpen() const;
+
+    // Starts opening the port. Returns at once; exactly one of opened() or
+    // openFailed() follows, always after startOpen() has returned (never from
+    // within it). openFailure()/openFailureText() tell why on failure.
+    // A local device is opened within this call (that does not block), a
+    // network line with the event loop, within networkOpenMs. On a port that
+    // is open already, opened() follows. While an open is under way (until
+    // its signal), starting again is ignored: the one signal to come answers
+    // both; setPortOpen(true) then waits for that signal.
+    void startOpen();
+    // From startOpen() until its signal.
+    bool isOpening() const { return m_opening; }
     // True while the open port is a network line.
     bool overNetwork() const { return m_net.isOpen(); }
 
@@ -90,12 +105,26 @@ signals:
     void linkLost(const QString &reason);
     // PortOpen = true succeeded.
     void opened();
+    // An open failed; the port is closed.
+    void openFailed();
+    // An open under way ended, in any way (also by closing).
+    void openSettled(QPrivateSignal);
 
 private:
+    enum class Begun { Opened, Failed, Pending };
+    // Opens a local device, or starts opening a network line.
+    Begun beginOpen();
+    // |signal| once the caller has returned, unless the port is closed first.
+    void reportLater(void (MSComm::*signal)());
+    void settle();
+    void handleNetOpened();
+    void handleNetOpenFailed();
     // Whether this user may read and write |device| at all.
     static bool mayOpen(const QString &device);
     void handleReadyRead();
-    bool openNetwork(const QString &device, const LineSettings &line);
+    Begun openNetwork(const QString &device, const LineSettings &line);
+    // The network line's failure, in the words of opening |device|.
+    void failNetwork(const QString &device);
     QString entryName(const QString &device) const;
     void handleError(QSerialPort::SerialPortError error);
     void fail(OpenFailure failure, const QString &text);
@@ -110,6 +139,11 @@ private:
     int m_commPort = 1;
     QString m_device;
     int m_commEvent = 0;
+    // An open under way, and the device it opens; the count of opens ended
+    // by closing, so that a report queued before that is not delivered.
+    bool m_opening = false;
+    QString m_openingDevice;
+    quint64 m_closings = 0;
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureText;
 };

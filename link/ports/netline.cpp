@@ -135,15 +135,18 @@ bool NetLine::ensureBackend()
     NetLineBackend::Hooks hooks;
     hooks.readyRead = [this]() { emit readyRead(); };
     hooks.lost = [this](const QString &reason) { emit lost(reason); };
+    hooks.opened = [this]() { emit opened(); };
+    hooks.openFailed = [this]() { emit openFailed(); };
     m_backend.reset(create(hooks));
     return true;
 }
 
-bool NetLine::open(const Endpoint &endpoint, const LineSettings &settings, int timeoutMs)
+bool NetLine::startOpen(const Endpoint &endpoint, const LineSettings &settings, int timeoutMs)
 {
     if (!ensureBackend())
         return false;
-    return m_backend->open(endpoint, settings, timeoutMs);
+    m_backend->startOpen(endpoint, settings, timeoutMs);
+    return true;
 }
 
 void NetLine::close()
@@ -155,6 +158,11 @@ void NetLine::close()
 bool NetLine::isOpen() const
 {
     return m_backend && m_backend->isOpen();
+}
+
+bool NetLine::isOpening() const
+{
+    return m_backend && m_backend->isOpening();
 }
 
 void NetLine::setSettings(const LineSettings &settings)

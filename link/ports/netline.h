@@ -15,9 +15,10 @@ class NetLineBackend;
 // with COM-PORT-CONTROL ("rfc2217://host:port"), where the line settings are
 // sent to the server's serial port.
 //
-// Opening waits (with the event loop running, user input held back) until the
-// line is ready or the time is up. After that it reports received data with
-// readyRead; when the connection drops it closes itself and reports lost once.
+// Opening runs with the event loop and ends in opened or openFailed, once the
+// line is ready or the time is up. After that the line reports received data
+// with readyRead; when the connection drops it closes itself and reports lost
+// once.
 //
 // The socket side is a module loaded at the first open (see
 // netlinebackend.h); reading addresses needs nothing of it.
@@ -51,10 +52,15 @@ public:
     // short phrase) when the text is not such an address.
     static bool parse(const QString &text, Endpoint *out, QString *why);
 
-    // Connects within |timeoutMs|; false with failure()/failureText() set.
-    bool open(const Endpoint &endpoint, const LineSettings &settings, int timeoutMs);
+    // Starts connecting, to be done within |timeoutMs|: then exactly one of
+    // opened() and openFailed() follows, never from within this call. False
+    // (and no signal) when it cannot even start; failure()/failureText() tell
+    // why then and after openFailed(). Starting again, or close(), ends an
+    // open under way without a signal.
+    bool startOpen(const Endpoint &endpoint, const LineSettings &settings, int timeoutMs);
     void close();
     bool isOpen() const;
+    bool isOpening() const;
 
     // New line settings for an open Telnet line (raw lines ignore them).
     void setSettings(const LineSettings &settings);
@@ -67,6 +73,8 @@ public:
     QString failureText() const;
 
 signals:
+    void opened();
+    void openFailed();
     void readyRead();
     void lost(const QString &reason);
 

@@ -17,14 +17,23 @@ public:
     struct Hooks {
         std::function<void()> readyRead;
         std::function<void(const QString &reason)> lost;
+        // The end of an open: the line is ready, or failure() says why not.
+        // Called as the last thing the line does, so that what they call
+        // may close the line or open it again.
+        std::function<void()> opened;
+        std::function<void()> openFailed;
     };
 
     virtual ~NetLineBackend() = default;
 
-    virtual bool open(const NetLine::Endpoint &endpoint, const LineSettings &settings,
-                      int timeoutMs) = 0;
+    // Starts connecting; one of the hooks opened or openFailed follows
+    // within |timeoutMs|, never from within this call. close() ends an open
+    // under way without a hook.
+    virtual void startOpen(const NetLine::Endpoint &endpoint, const LineSettings &settings,
+                           int timeoutMs) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    virtual bool isOpening() const = 0;
     virtual void setSettings(const LineSettings &settings) = 0;
     virtual bool write(const QByteArray &data) = 0;
     virtual QByteArray readAll() = 0;

@@ -1,10 +1,7 @@
 #include "ports/netsocket.h"
 
-#include <QEventLoop>
 #include <QTcpSocket>
 #include <QTimer>
-
-#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
@@ -47,7 +44,12 @@ bool peerClosed(const QTcpSocket *socket)
 
 NetSocketLine::NetSocketLine(const Hooks &hooks)
     : m_hooks(hooks)
-{}
+{
+    connect(&m_openLimit, &QTimer::timeout, this, [this]() {
+        m_timeUp = true;
+        advance();
+    });
+}
 
 NetSocketLine::~NetSocketLine()
 {
@@ -60,26 +62,8 @@ void NetSocketLine::setFailure(Failure failure, const QString &text)
     m_failureText = text;
 }
 
-bool NetSocketLine::waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline)
-{
-    while (!done()) {
-        if (m_failure != Failure::None || deadline.hasExpired())
-            return false;
-        // Keep painting and serving sockets, but hold back the user's
-        // clicks and keys until the line is settled.
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(this, &NetSocketLine::progress, &loop, &QEventLoop::quit);
-        timer.start(int(std::max<qint64>(1, deadline.remainingTime())));
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    return true;
-}
-
-bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const LineSettings &settings,
-                         int timeoutMs)
+void NetSocketLine::startOpen(const NetLine::Endpoint &endpoint, const LineSettings &settings,
+                              int timeoutMs)
 {
     close();
     setFailure(Failure::None, QString());
@@ -98,44 +82,70 @@ bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const LineSettings &
 
     auto *socket = new QTcpSocket(this);
     m_socket = socket;
-    connect(socket, &QTcpSocket::connected, this, &NetSocketLine::progress);
+    connect(socket, &QTcpSocket::connected, this, &NetSocketLine::advance);
     connect(socket, &QTcpSocket::readyRead, this, &NetSocketLine::handleReadable);
     connect(socket, &QTcpSocket::errorOccurred, this, &NetSocketLine::handleSocketError);
     connect(socket, &QTcpSocket::disconnected, this, &NetSocketLine::handleSocketError);
     m_state = State::Opening;
+    m_step = Step::Connect;
+    m_timeUp = false;
+    m_timeoutMs = timeoutMs;
+    m_openLimit.setSingleShot(true);
+    m_openLimit.start(timeoutMs);
 
-    const QDeadlineTimer deadline(timeoutMs);
+    // The socket may report at once (a refused connection on this host);
+    // the caller hears of it once this call has returned.
+    m_starting = true;
     socket->connectToHost(endpoint.host, endpoint.port);
-    bool ok =
-        waitFor([socket]() { return socket->state() == QAbstractSocket::ConnectedState; }, deadline)
-        && m_failure == Failure::None;
-    if (ok && m_telnet) {
-        using T = TelnetStream;
-        send(m_options.ask(T::WILL, T::optComPort) + m_options.ask(T::WILL, T::optBinary)
-             + m_options.ask(T::DO, T::optBinary) + m_options.ask(T::DO, T::optSuppressGoAhead));
-        ok = waitFor([this]() { return m_comPortOn || m_comPortRefused; }, deadline);
-        // A server that speaks Telnet but lets the time pass without taking
-        // the option refuses it as surely as one that says so.
-        if (m_comPortRefused || (!ok && m_heardTelnet && m_failure == Failure::None)) {
-            setFailure(Failure::SettingsRefused, ComPortNegotiation::optionRefused());
-            ok = false;
-        }
-        // Each setting is answered with the value the server set; one that
-        // is not answered in time is no answer, not a refusal.
-        if (ok)
-            ok = waitFor([this]() { return m_comPort.answered(); }, deadline);
-        if (ok && !m_comPort.refusal().isEmpty()) {
-            setFailure(Failure::SettingsRefused, m_comPort.refusal());
-            ok = false;
+    m_starting = false;
+    if (m_failure != Failure::None || socket->state() == QAbstractSocket::ConnectedState)
+        QTimer::singleShot(0, this, &NetSocketLine::advance);
+}
+
+void NetSocketLine::advance()
+{
+    if (m_state != State::Opening || m_starting)
+        return;
+    bool ready = false;
+    if (m_failure == Failure::None && m_step == Step::Connect && m_socket
+        && m_socket->state() == QAbstractSocket::ConnectedState) {
+        if (m_telnet) {
+            using T = TelnetStream;
+            send(m_options.ask(T::WILL, T::optComPort) + m_options.ask(T::WILL, T::optBinary)
+                 + m_options.ask(T::DO, T::optBinary)
+                 + m_options.ask(T::DO, T::optSuppressGoAhead));
+            m_step = Step::ComPortOption;
+        } else {
+            ready = true;
         }
     }
-    if (!ok) {
-        if (m_failure == Failure::None)
-            setFailure(Failure::NoAnswer,
-                       tr("no answer within %1 seconds").arg(double(timeoutMs) / 1000.0));
+    if (m_failure == Failure::None && m_step == Step::ComPortOption) {
+        // A server that speaks Telnet but lets the time pass without taking
+        // the option refuses it as surely as one that says so.
+        if (m_comPortRefused || (m_timeUp && !m_comPortOn && m_heardTelnet))
+            setFailure(Failure::SettingsRefused, ComPortNegotiation::optionRefused());
+        else if (m_comPortOn)
+            m_step = Step::ComPortSettings;
+    }
+    // Each setting is answered with the value the server set; one that is
+    // not answered in time is no answer, not a refusal.
+    if (m_failure == Failure::None && m_step == Step::ComPortSettings && m_comPort.answered()) {
+        if (!m_comPort.refusal().isEmpty())
+            setFailure(Failure::SettingsRefused, m_comPort.refusal());
+        else
+            ready = true;
+    }
+    if (!ready && m_failure == Failure::None && m_timeUp)
+        setFailure(Failure::NoAnswer,
+                   tr("no answer within %1 seconds").arg(double(m_timeoutMs) / 1000.0));
+    if (!ready && m_failure == Failure::None)
+        return;
+    m_openLimit.stop();
+    if (!ready) {
         dropSocket();
         m_state = State::Closed;
-        return false;
+        m_hooks.openFailed();
+        return;
     }
     m_state = State::Open;
     // What came with the set-up is taken, and announced, once the caller
@@ -148,11 +158,16 @@ bool NetSocketLine::open(const NetLine::Endpoint &endpoint, const LineSettings &
                 m_hooks.readyRead();
         });
     }
-    return true;
+    m_hooks.opened();
 }
 
 void NetSocketLine::close()
 {
+    m_openLimit.stop();
+    m_received.clear();
+    // An open under way has nothing to send: it ends at once, quietly.
+    if (m_state == State::Opening)
+        dropSocket();
     m_state = State::Closed;
     if (!m_socket)
         return;
@@ -169,7 +184,6 @@ void NetSocketLine::close()
     socket->disconnectFromHost();
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();
-    m_received.clear();
 }
 
 void NetSocketLine::dropSocket()
@@ -214,7 +228,7 @@ void NetSocketLine::giveUp(const QString &reason, Failure failure)
     if (m_state == State::Opening) {
         if (m_failure == Failure::None)
             setFailure(failure, reason);
-        emit progress();
+        advance();
         return;
     }
     if (m_state != State::Open)
@@ -277,12 +291,17 @@ void NetSocketLine::take(const QByteArray &bytes)
         giveUp(m_dropReason);
         return;
     }
-    if (!data.isEmpty() || m_state == State::Opening) {
+    if (m_state == State::Opening) {
         m_received += data;
-        if (m_state == State::Open)
-            m_hooks.readyRead();
-        else
-            emit progress();
+        // A close that came with the set-up ends the open.
+        if (closed && m_failure == Failure::None)
+            setFailure(Failure::Closed, tr("the server closed the connection"));
+        advance();
+        return;
+    }
+    if (!data.isEmpty()) {
+        m_received += data;
+        m_hooks.readyRead();
     }
     // A close that came with the data ends the line now, before anything
     // takes that data for a complete reply.
@@ -350,7 +369,7 @@ void NetSocketLine::handleSocketError()
             setFailure(Failure::Other, m_socket->errorString());
             break;
         }
-        emit progress();
+        advance();
         return;
     }
     const QAbstractSocket::SocketError error = m_socket->error();

@@ -4,10 +4,10 @@
 #include "ports/netlinebackend.h"
 #include "ports/telnet.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class QTcpSocket;
 
@@ -15,10 +15,11 @@ class QTcpSocket;
 // server fixes the line settings, or Telnet with COM-PORT-CONTROL, where the
 // line settings are sent to the server's serial port.
 //
-// Opening waits (with the event loop running, user input held back) until the
-// line is ready or the time is up. After that it reports received data through
-// the readyRead hook; when the connection drops it closes itself and reports
-// through the lost hook once.
+// Opening runs with the event loop: each event of the socket moves the
+// connection and the Telnet negotiation on, and a timer ends it when the time
+// is up; the opened or openFailed hook tells the end. After that the line
+// reports received data through the readyRead hook; when the connection drops
+// it closes itself and reports through the lost hook once.
 class NetSocketLine : public QObject, public NetLineBackend
 {
     Q_OBJECT
@@ -27,10 +28,11 @@ public:
     explicit NetSocketLine(const Hooks &hooks);
     ~NetSocketLine() override;
 
-    bool open(const NetLine::Endpoint &endpoint, const LineSettings &settings,
-              int timeoutMs) override;
+    void startOpen(const NetLine::Endpoint &endpoint, const LineSettings &settings,
+                   int timeoutMs) override;
     void close() override;
     bool isOpen() const override { return m_state == State::Open; }
+    bool isOpening() const override { return m_state == State::Opening; }
     void setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &data) override;
     QByteArray readAll() override;
@@ -38,13 +40,12 @@ public:
     NetLine::Failure failure() const override { return m_failure; }
     QString failureText() const override { return m_failureText; }
 
-signals:
-    // Something changed while opening.
-    void progress();
-
 private:
     using Failure = NetLine::Failure;
     enum class State { Closed, Opening, Open };
+    // What an opening line waits for: the connection; on Telnet then the
+    // server's word on COM-PORT-CONTROL, then its answers to the settings.
+    enum class Step { Connect, ComPortOption, ComPortSettings };
 
     void handleReadable();
     // Received |bytes| on a line that is open (or, on Telnet, opening).
@@ -56,13 +57,21 @@ private:
     bool send(const QByteArray &bytes);
     // Ends an open line as lost, or an opening one as failed, for |reason|.
     void giveUp(const QString &reason, Failure failure = Failure::Other);
-    // Runs the event loop until |done| holds or |deadline| passes.
-    bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
+    // Moves an opening line on as far as what has come allows, and ends the
+    // open when it is ready, has failed or the time is up. Called last by
+    // whatever may have moved it on, as it may end in a hook.
+    void advance();
     void setFailure(Failure failure, const QString &text);
     void dropSocket();
 
     Hooks m_hooks;
     State m_state = State::Closed;
+    Step m_step = Step::Connect;
+    // While the socket is being started: no hook may be called yet.
+    bool m_starting = false;
+    QTimer m_openLimit{this};
+    bool m_timeUp = false;
+    int m_timeoutMs = 0;
     QPointer<QTcpSocket> m_socket;
     bool m_telnet = false;
     TelnetStream m_stream;
