@@ -18,7 +18,9 @@ void Reconnector::start(const QString &device)
     stop();
     m_device = device;
     m_active = true;
-    m_stepMs = FirstDelayMs;
+    const bool flapping = m_sinceSuccess.isValid() && m_sinceSuccess.elapsed() < LastDelayMs;
+    m_stepMs = flapping ? qMin(m_stepMs * 2, LastDelayMs) : FirstDelayMs;
+    m_sinceSuccess.invalidate();
     const QString folder =
         QDir::cleanPath(QFileInfo(PortMap::usbAdapterFolder()).absoluteFilePath());
     if (!device.isEmpty() && QFileInfo(device).absolutePath() == folder) {
@@ -43,6 +45,12 @@ void Reconnector::stop()
     m_folder.clear();
     if (m_watcher && !m_watcher->directories().isEmpty())
         m_watcher->removePaths(m_watcher->directories());
+}
+
+void Reconnector::succeeded()
+{
+    stop();
+    m_sinceSuccess.start();
 }
 
 void Reconnector::failed()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
@@ -17,7 +18,10 @@
 // counts, never whichever adapter now stands in its place.
 //
 // The owner opens the line when asked and tells how it went: succeeded()
-// ends the tries and forgets the backoff, failed() waits for the next step.
+// ends the tries, failed() waits for the next step. A line lost again
+// within LastDelayMs of a success goes on from the step it had (a server
+// that takes each connection and drops it at once is not asked every
+// second); one that stayed up longer starts from the first step.
 class Reconnector : public QObject
 {
     Q_OBJECT
@@ -36,7 +40,7 @@ public:
     // No more tries until the next start.
     void stop();
     // The owner's try opened the line: the tries end.
-    void succeeded() { stop(); }
+    void succeeded();
     // The owner's try failed: the next one after a longer wait.
     void failed();
 
@@ -60,5 +64,6 @@ private:
     bool m_present = false;
     int m_stepMs = FirstDelayMs;
     QTimer m_timer{this};
+    QElapsedTimer m_sinceSuccess;
     QFileSystemWatcher *m_watcher = nullptr;
 };
