@@ -1,11 +1,13 @@
 #include "app/startupmark.h"
 #include "app/warmup.h"
 #include "panel/form1.h"
+#include "protocol/linelog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -14,9 +16,9 @@ enum class Start { Window, Done, Misused };
 // Reads the command line before anything needs a display: --help and
 // --version answer on standard output; anything else but no argument at all
 // is a misuse, told on standard error with the help. The window itself takes
-// no options. A core application, which needs no display, lends the parser
-// the program's name for the usage line.
-Start readCommandLine(int argc, char *argv[])
+// one option: --log FILE, returned in |logPath|. A core application, which
+// needs no display, lends the parser the program's name for the usage line.
+Start readCommandLine(int argc, char *argv[], QString *logPath)
 {
     const QCoreApplication core(argc, argv);
     QCommandLineParser parser;
@@ -30,6 +32,12 @@ Start readCommandLine(int argc, char *argv[])
                                   QStringLiteral("Displays this help."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Appends every byte sent and received, with its time, and the port's\n"
+                       "opens, closes, losses and reconnects to FILE (see orva(1))."),
+        QStringLiteral("FILE"));
+    parser.addOption(log);
 
     QString error;
     if (!parser.parse(QCoreApplication::arguments()))
@@ -50,6 +58,7 @@ Start readCommandLine(int argc, char *argv[])
                     qPrintable(QCoreApplication::applicationVersion()));
         return Start::Done;
     }
+    *logPath = parser.value(log);
     return Start::Window;
 }
 
@@ -59,7 +68,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("orva"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
-    switch (readCommandLine(argc, argv)) {
+    QString logPath;
+    switch (readCommandLine(argc, argv, &logPath)) {
     case Start::Done:
         return 0;
     case Start::Misused:
@@ -73,7 +83,14 @@ int main(int argc, char *argv[])
     // Ties the window to the installed menu entry (its icon and name in the
     // task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.orva"));
+    // Opened before the port, so that its open is in the log, and kept
+    // until the window has gone; an unwritable file is told on standard
+    // error and the window goes on without it.
+    std::unique_ptr<LineLog> log;
+    if (!logPath.isEmpty())
+        log = std::make_unique<LineLog>(logPath);
     Form1 window;
+    window.setLog(log.get());
     StartupMark::watch(&window);
     warmUp.wait();
     window.Form_Load();

@@ -9,6 +9,7 @@
 #include "panel/layout.h"
 #include "portdialog/form2.h"
 #include "ports/portmap.h"
+#include "protocol/linelog.h"
 #include "store/settingsstore.h"
 #include "store/storedchoices.h"
 
@@ -124,9 +125,34 @@ void Form1::connectButtons()
             &Form1::Command74_Click);
     connect(&MSComm1, &MSComm::linkLost, this, &Form1::markLinkLost);
     connect(&MSComm1, &MSComm::opened, this, &Form1::clearLinkLostMark);
+    connect(&session, &PortSession::opened, this, [this](const QString &device, bool byItself) {
+        engine.setLog(m_log, logName());
+        if (m_log)
+            m_log->event(logName(), byItself ? LineLog::Event::Reconnect : LineLog::Event::Open,
+                         device);
+    });
+    connect(&session, &PortSession::closed, this, [this]() {
+        if (m_log)
+            m_log->event(logName(), LineLog::Event::Close, session.openDevice());
+    });
+    connect(&MSComm1, &MSComm::linkLost, this, [this](const QString &reason) {
+        if (m_log)
+            m_log->event(logName(), LineLog::Event::Lost, reason);
+    });
     button(QStringLiteral("Command33"))->setToolTip(tr("Port settings"));
     button(QStringLiteral("Command74"))
         ->setToolTip(tr("Command console: any command of the projector"));
+}
+
+void Form1::setLog(LineLog *log)
+{
+    m_log = log;
+    engine.setLog(log, logName());
+}
+
+QString Form1::logName() const
+{
+    return QStringLiteral("COM%1").arg(MSComm1.commPort());
 }
 
 void Form1::markLinkLost(const QString &reason)
@@ -140,8 +166,10 @@ void Form1::markLinkLost(const QString &reason)
         m_comDescription = com->accessibleDescription();
         m_linkLostMarked = true;
     }
-    const QString device =
-        MSComm1.device().isEmpty() ? PortMap::deviceForPort(MSComm1.commPort()) : MSComm1.device();
+    // The device that was open: the port number may stand for another by now.
+    const QString device = session.openDevice().isEmpty()
+                               ? PortMap::deviceForPort(MSComm1.commPort())
+                               : session.openDevice();
     const QString text = tr("The link to the projector was lost (COM%1, %2): %3.\n"
                             "Nothing is sent until the port is open again: press COM, then OK.")
                              .arg(MSComm1.commPort())
@@ -349,6 +377,8 @@ void Form1::Command33_Click()
         dialog = new Form2(session, *this);
         dialog->setModal(false);
         portDialog = dialog;
+        // A lost port is tried again once the dialog has gone.
+        connect(dialog, &QDialog::finished, &session, &PortSession::dialogClosed);
     }
     dialog->show();
     dialog->raise();
@@ -395,8 +425,7 @@ void Form1::consoleLeft()
 void Form1::Form_QueryUnload()
 {
     StoredChoices::saveAddress(engine.addressPrefix);
-    if (MSComm1.portOpen())
-        MSComm1.setPortOpen(false);
+    session.close();
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class HoldButtons;
+class LineLog;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -38,6 +39,10 @@ public:
     void Form_Load();
     // Closing: store the address and close the port.
     void Form_QueryUnload();
+
+    // Everything sent and received, and the port's opens, closes, losses and
+    // reopenings, go to |log| from now on (none: nullptr).
+    void setLog(LineLog *log);
 
     // Outer window height in twips, as start-up and Ctrl+H set it.
     int outerHeightTwips() const { return m_outerHeight; }
@@ -133,10 +138,13 @@ private:
     void clearLinkLostMark();
     // Ends a running hold and stops the exchange timers.
     void stopExchanges();
+    // The port's name in the log ("COM3").
+    QString logName() const;
 
     int m_outerHeight = CompactHeight;
     QHash<QString, QWidget *> m_controls;
     HoldButtons *m_holdButtons = nullptr;
+    LineLog *m_log = nullptr;
     // The "COM" button's look before a lost link marked it.
     bool m_linkLostMarked = false;
     QColor m_comColour;

@@ -2,7 +2,12 @@
 #include "common/testenv.h"
 #include "ports/mscomm.h"
 #include "ports/portsession.h"
+#include "ports/reconnect.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The port session without any window, on a real pseudo-terminal mapped as
@@ -19,6 +24,10 @@ private slots:
     void accept();
     void cancel_data();
     void cancel();
+    void reopensByItself_data();
+    void reopensByItself();
+    void adapterNameBack_data();
+    void adapterNameBack();
 
 private:
     std::unique_ptr<PtyLine> m_line;
@@ -130,6 +139,114 @@ void TstPortSession::cancel()
     }
     QCOMPARE(TestEnv::stored("StartUP/ComPort"), QStringLiteral("2"));
     QCOMPARE(m_line->readAvailable(0), QByteArray());
+}
+
+void TstPortSession::reopensByItself_data()
+{
+    QTest::addColumn<bool>("lost");       // the far end hangs up, else the port stays open
+    QTest::addColumn<bool>("comPressed"); // the dialog is open from the loss on
+    QTest::addColumn<bool>("reopened");   // once the adapter is back (and the dialog gone)
+    QTest::newRow("lost, back by its name") << true << false << true;
+    QTest::newRow("lost while the dialog is open") << true << true << true;
+    QTest::newRow("closed through the dialog") << false << true << false;
+}
+
+// A lost port opens again by itself once its adapter is back under the
+// same stable name, at the same speed; an adapter that now has the port's
+// number is never taken instead. Nothing is tried while the dialog is
+// open, and a port the operator closed stays closed.
+void TstPortSession::reopensByItself()
+{
+    QFETCH(bool, lost);
+    QFETCH(bool, comPressed);
+    QFETCH(bool, reopened);
+    QTemporaryDir byId;
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(byId.path()));
+    const QString adapter = byId.filePath("usb-ORVA_B-if00-port0");
+    PtyLine first;
+    QVERIFY(QFile::link(first.slavePath(), adapter));
+    MSComm line;
+    PortSession session(line);
+    session.choosePort(3); // the only adapter
+    session.chooseBaud(192);
+    QCOMPARE(session.accept(), QString());
+
+    if (lost) {
+        first.hangUp();
+        QTRY_VERIFY(!line.portOpen());
+        QVERIFY(QFile::remove(adapter));
+    }
+    if (comPressed)
+        session.beginChange();
+    // Another adapter is plugged in and takes the number.
+    PtyLine other;
+    QVERIFY(QFile::link(other.slavePath(), byId.filePath("usb-ORVA_A-if00-port0")));
+    QTest::qWait(2500);
+    QVERIFY(!line.portOpen());
+    // The lost adapter comes back under its name, on another device.
+    PtyLine back;
+    QFile::remove(adapter);
+    QVERIFY(QFile::link(back.slavePath(), adapter));
+    if (comPressed) {
+        QTest::qWait(2500);
+        QVERIFY(!line.portOpen());
+        session.dialogClosed();
+    }
+    if (reopened) {
+        QTRY_VERIFY_WITH_TIMEOUT(line.portOpen(), 20000);
+        QCOMPARE(int(session.ComPortNo), 3);
+        QCOMPARE(back.speed(), 19200);
+        QVERIFY(line.output(QStringLiteral("CR0\r")));
+        QCOMPARE(back.read(4), QByteArray("CR0\r"));
+    } else {
+        QTest::qWait(2500);
+        QVERIFY(!line.portOpen());
+    }
+    QCOMPARE(other.readAvailable(0), QByteArray());
+    qunsetenv("ORVA_SERIAL_BY_ID");
+}
+
+void TstPortSession::adapterNameBack_data()
+{
+    QTest::addColumn<QString>("name"); // the link that appears
+    QTest::addColumn<bool>("folderGone");
+    QTest::addColumn<bool>("tried");
+    QTest::newRow("the same name") << "usb-ORVA_B-if00-port0" << false << true;
+    QTest::newRow("the same name, folder made anew") << "usb-ORVA_B-if00-port0" << true << true;
+    QTest::newRow("another adapter") << "usb-ORVA_A-if00-port0" << false << false;
+}
+
+// An adapter's stable name coming back is tried at once, long before the
+// next step of the backoff (by then a minute); another name is not.
+void TstPortSession::adapterNameBack()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, folderGone);
+    QFETCH(bool, tried);
+    QTemporaryDir top;
+    const QString byId = top.filePath("by-id");
+    QVERIFY(QDir().mkdir(byId));
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(byId));
+    Reconnector reconnector;
+    QSignalSpy tries(&reconnector, &Reconnector::tryNow);
+    reconnector.start(byId + "/usb-ORVA_B-if00-port0");
+    for (int i = 0; i < 6; ++i)
+        reconnector.failed();
+    QCOMPARE(reconnector.stepMs(), 60000);
+    if (folderGone) {
+        QVERIFY(QDir().rmdir(byId));
+        QTest::qWait(200);
+        QVERIFY(QDir().mkdir(byId));
+        QTest::qWait(200);
+    }
+    QVERIFY(QFile::link(m_line->slavePath(), byId + "/" + name));
+    if (tried) {
+        QTRY_COMPARE(tries.count(), 1);
+    } else {
+        QTest::qWait(1000);
+        QCOMPARE(tries.count(), 0);
+    }
+    qunsetenv("ORVA_SERIAL_BY_ID");
 }
 
 QTEST_GUILESS_MAIN(TstPortSession)

@@ -10,7 +10,75 @@
 PortSession::PortSession(MSComm &port, QObject *parent)
     : QObject(parent)
     , m_port(port)
-{}
+{
+    connect(&m_port, &MSComm::linkLost, this, &PortSession::linkLost);
+    connect(&m_port, &MSComm::opened, this, &PortSession::portOpened);
+    connect(&m_reconnector, &Reconnector::tryNow, this, &PortSession::tryReopen);
+}
+
+void PortSession::portOpened()
+{
+    m_openDevice =
+        m_port.device().isEmpty() ? PortMap::deviceForPort(m_port.commPort()) : m_port.device();
+    m_lost = false;
+    m_reconnector.stop();
+    emit opened(m_openDevice, m_reopening);
+}
+
+void PortSession::linkLost()
+{
+    m_lost = true;
+    m_lostPort = qint16(m_port.commPort());
+    m_lostBaud = BaudCode;
+    m_lostDevice = m_openDevice;
+    if (!m_dialogOpen)
+        m_reconnector.start(m_lostDevice);
+}
+
+void PortSession::tryReopen()
+{
+    if (!m_lost || m_dialogOpen || m_port.portOpen()) {
+        m_reconnector.stop();
+        return;
+    }
+    ComPortNo = m_lostPort;
+    BaudCode = m_lostBaud;
+    applyBaudCode();
+    m_port.setCommPort(m_lostPort);
+    // The very device that was lost, whatever the port number stands for now.
+    m_port.setDevice(m_lostDevice);
+    m_reopening = true;
+    const bool reopened = m_port.setPortOpen(true);
+    m_reopening = false;
+    if (reopened) {
+        m_reconnector.succeeded();
+        return;
+    }
+    m_port.setDevice(QString());
+    m_reconnector.failed();
+}
+
+void PortSession::closePort()
+{
+    if (!m_port.portOpen())
+        return;
+    m_port.setPortOpen(false);
+    emit closed();
+}
+
+void PortSession::close()
+{
+    m_lost = false;
+    m_reconnector.stop();
+    closePort();
+}
+
+void PortSession::dialogClosed()
+{
+    m_dialogOpen = false;
+    if (m_lost && !m_port.portOpen())
+        m_reconnector.start(m_lostDevice);
+}
 
 bool PortSession::loadStored()
 {
@@ -42,9 +110,9 @@ QString PortSession::open()
         return PortReason::detail(MSComm::OpenFailure::BadPortNumber, number, QString(), QString(),
                                   QString());
     // A new number and settings only apply after closing an open port.
-    if (m_port.portOpen())
-        m_port.setPortOpen(false);
+    closePort();
     m_port.setCommPort(number);
+    m_port.setDevice(QString());
     if (m_port.setPortOpen(true))
         return QString();
     return openFailureReason(m_port, number);
@@ -59,8 +127,9 @@ QString PortSession::openFailureReason(const MSComm &port, int number)
 
 void PortSession::beginChange()
 {
-    if (m_port.portOpen())
-        m_port.setPortOpen(false);
+    m_dialogOpen = true;
+    m_reconnector.stop();
+    closePort();
     PrevBaudCode = BaudCode;
     PrevComPortNo = ComPortNo;
 }
@@ -90,8 +159,7 @@ PortSession::CancelResult PortSession::cancel(QString *why)
         *why = open();
         return why->isEmpty() ? CancelResult::Reopened : CancelResult::Failed;
     }
-    if (m_port.portOpen())
-        m_port.setPortOpen(false);
+    closePort();
     *why = tr("There is no previous port to go back to: choose a port and press OK.");
     return CancelResult::NoPrevious;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/mscomm.h"
+#include "ports/reconnect.h"
 
 #include <QObject>
 #include <QString>
@@ -10,6 +11,12 @@
 // opening with a reason when it fails, and storing a choice that opened.
 // The port dialog shows this state and hands the operator's choices to it;
 // the main window owns it together with the port.
+//
+// A lost link is reopened by itself: the same device (an adapter by its
+// stable name, never whichever adapter now has the number) at the same
+// speed, tried again and again with backoff (see Reconnector). Nothing is
+// tried while the port dialog is open; when it closes and the port is still
+// not open, the tries go on. A port the operator closed is left closed.
 class PortSession : public QObject
 {
     Q_OBJECT
@@ -36,8 +43,13 @@ public:
     // Opens ComPortNo (closing the port first); empty on success, else why.
     QString open();
 
-    // The "COM" button: the port closes and the values are kept for Cancel.
+    // The "COM" button: the port closes and the values are kept for Cancel;
+    // no reopening by itself until dialogClosed().
     void beginChange();
+    // The port dialog has gone: a lost port still not open is tried again.
+    void dialogClosed();
+    // Closes the port for good (the window closes): nothing is tried again.
+    void close();
     // The operator's choices in the dialog.
     void chooseBaud(quint8 code) { BaudCode = code; }
     void choosePort(int port) { ComPortNo = qint16(port); }
@@ -58,6 +70,34 @@ public:
     // Why |port| failed to open port number |number|.
     static QString openFailureReason(const MSComm &port, int number);
 
+    // Whether a lost link is being tried again, and the device it had open.
+    bool reconnecting() const { return m_reconnector.active(); }
+    const QString &lostDevice() const { return m_lostDevice; }
+    // The device the port has open, or had open last.
+    const QString &openDevice() const { return m_openDevice; }
+
+signals:
+    // The port opened on |device|; |byItself| after a lost link, without the
+    // operator.
+    void opened(const QString &device, bool byItself);
+    // The port closed: by the operator, or for a change of port.
+    void closed();
+
 private:
+    void linkLost();
+    void tryReopen();
+    void portOpened();
+    void closePort();
+
     MSComm &m_port;
+    Reconnector m_reconnector{this};
+    QString m_openDevice;
+    // The lost line, as it was open: tried again until it opens or the
+    // operator opens another port.
+    bool m_lost = false;
+    qint16 m_lostPort = 0;
+    quint8 m_lostBaud = 0;
+    QString m_lostDevice;
+    bool m_dialogOpen = false;
+    bool m_reopening = false;
 };

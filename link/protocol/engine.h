@@ -106,6 +106,9 @@ public:
     // The status the engine showed last (empty once the displays cleared).
     const QString &lastStatus() const { return m_lastStatus; }
 
+    // Every chunk sent and received goes to |log| under |name| (see Exchange).
+    void setLog(LineLog *log, const QString &name) { m_exchange.setLog(log, name); }
+
     // Start-up's idle state: no hold, no reply awaited, empty buffer.
     void resetState();
 

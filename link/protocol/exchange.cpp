@@ -2,6 +2,7 @@
 
 #include "ports/mscomm.h"
 #include "protocol/decode.h"
+#include "protocol/linelog.h"
 
 Exchange::Exchange(MSComm &port, int timeoutMs, QObject *parent)
     : QObject(parent)
@@ -41,7 +42,7 @@ bool Exchange::start(const QString &framed)
 {
     // What still waits belongs to an earlier exchange.
     if (m_port.inBufferCount() > 0)
-        m_port.input();
+        logReceived(m_port.input());
     clearReply();
     m_sent = framed;
     m_sentLegends = Render::NoLegend;
@@ -57,6 +58,8 @@ bool Exchange::start(const QString &framed)
             m_state = State::Ended;
         return false;
     }
+    if (m_log)
+        m_log->chunk(m_logName, LineLog::Event::Sent, m_sent);
     if (m_state == State::Ended) // lost while it was written
         return false;
     if (m_timeoutMs)
@@ -89,6 +92,7 @@ void Exchange::onComm()
     if (m_port.commEvent() != MSComm::comEvReceive || m_state != State::Collecting)
         return;
     QString arrived = m_port.input();
+    logReceived(arrived);
     const qsizetype room = MaxReply - m_reply.size();
     if (arrived.size() > room)
         arrived.truncate(qMax<qsizetype>(0, room));
@@ -103,6 +107,12 @@ void Exchange::onComm()
     } else {
         end(Outcome::Answered);
     }
+}
+
+void Exchange::logReceived(const QString &chunk)
+{
+    if (m_log)
+        m_log->chunk(m_logName, LineLog::Event::Received, chunk);
 }
 
 void Exchange::end(Outcome outcome)

@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class LineLog;
 class MSComm;
 
 // One command and its reply on one port: the path every command goes out by
@@ -68,6 +69,13 @@ public:
     bool start(const QString &framed);
     // Empties the reply; what arrives next starts it afresh.
     void clearReply();
+    // Every chunk sent and received from now on goes to |log| (none:
+    // nullptr) under |name|, the projector's or the port's.
+    void setLog(LineLog *log, const QString &name)
+    {
+        m_log = log;
+        m_logName = name;
+    }
 
     const QString &sent() const { return m_sent; }
     // Readable form of sent() and the legends it calls for.
@@ -107,6 +115,7 @@ private:
     enum class State : quint8 { Collecting, Settling, Ended };
     void end(Outcome outcome);
     void handleLoss(const QString &reason);
+    void logReceived(const QString &chunk);
 
     MSComm &m_port;
     const int m_timeoutMs;
@@ -121,4 +130,6 @@ private:
     QString m_lostReason;
     QTimer m_timeout{this};
     QTimer m_settle{this};
+    LineLog *m_log = nullptr;
+    QString m_logName;
 };
