@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,8 +78,12 @@ orva_projector_last_answer_timestamp_seconds{projector="Aula \"Süd\" \\ 2"} 179
 orva_projector_exchanges_total{projector="Aula \"Süd\" \\ 2",result="answered"} 7
 orva_projector_exchanges_total{projector="Aula \"Süd\" \\ 2",result="no_answer"} 1
 orva_projector_exchanges_total{projector="Aula \"Süd\" \\ 2",result="port_failed"} 0)");
+    // Nothing known: its series are the state set, all 0, and the counts.
+    QCOMPARE(text.count("{projector=\"Room\\n101\""), 12);
     QVERIFY(text.contains(
         "\norva_projector_power_state{projector=\"Room\\n101\",state=\"unknown\"} 0\n"));
+    QVERIFY(text.contains(
+        "\norva_projector_temperature_celsius{projector=\"Hall B\",sensor=\"2\"} -0.25\n"));
 }
 
 void TstMetrics::refused_data()
@@ -97,9 +102,11 @@ void TstMetrics::refused()
     const QString path = dir.filePath(folder + "/orva.prom");
     QVERIFY(TestEnv::writeFile(dir.filePath("orva.prom"), "old\n"));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const auto writable = qScopeGuard([&] {
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
     QString error;
     QVERIFY(!Metrics::write(path, "new\n", &error));
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY2(error.startsWith("cannot write " + path + ": ") && error.size() > path.size() + 16,
              qPrintable(error));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
