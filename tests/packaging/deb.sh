@@ -9,7 +9,8 @@
 #     line (a closed loopback port is refused);
 #   - the desktop entry's Exec and Icon name files of the package, the icon
 #     at every size in its own folder, and its command opens a window;
-#   - every program has a manual page.
+#   - every program has a manual page;
+#   - the watcher's systemd user unit runs a program of the package.
 # Usage: tests/packaging/deb.sh BUILD-DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -99,6 +100,14 @@ metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
 grep -q "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "${metainfo[0]}" ||
   fail "the metadata does not launch $(basename "$entry")"
 pass "the metadata launches $(basename "$entry")"
+
+# The watcher's user unit, where a user's service manager finds it, runs a
+# program of the package.
+unit="$root/usr/lib/systemd/user/orva-watch.service"
+[ -f "$unit" ] || fail "no user unit usr/lib/systemd/user/orva-watch.service"
+exec_start="$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")"
+[ -f "$root$exec_start" ] && [ -x "$root$exec_start" ] || fail "the user unit runs $exec_start, which the package lacks"
+pass "the user unit runs $exec_start"
 
 for bin in "$root"/usr/bin/*; do
   [ -f "$root/usr/share/man/man1/$(basename "$bin").1.gz" ] || fail "no manual page for $(basename "$bin")"
