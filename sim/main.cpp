@@ -221,7 +221,8 @@ int main(int argc, char *argv[])
         const uint port = parser.value(tcpOption).toUInt(&ok);
         QHostAddress address;
         if (!ok || port > 65535 || (port > 0 && port + uint(count) - 1 > 65535)) {
-            QTextStream(stderr) << "orva-sim: --tcp takes a port number from 0 to 65535\n";
+            QTextStream(stderr) << "orva-sim: --tcp takes a port number from 0 to " << 65536 - count
+                                << "\n";
             return 2;
         }
         if (!address.setAddress(parser.value(listenOption))) {
