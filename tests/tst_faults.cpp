@@ -7,6 +7,7 @@
 #include "panel/buttonmap.h"
 #include "panel/form1.h"
 #include "portdialog/form2.h"
+#include "protocol/linelog.h"
 
 #include <QColor>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -79,6 +81,7 @@ private slots:
     void lineEndsDuringExchange();
     void openRefused_data();
     void openRefused();
+    void adapterReplugged();
 
 private:
     // Start-up with COM3 stored and mapped to |device|: the reason the port
@@ -232,9 +235,19 @@ void TstFaults::openRefused()
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), otherConfig.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         other.setProcessEnvironment(env);
-        other.start(QStringLiteral(ORVA_PROGRAM), {});
+        // Its log cannot be written: it says so once and holds the port all
+        // the same.
+        const QString log = otherConfig.filePath(QStringLiteral("no-such-folder/orva.log"));
+        other.start(QStringLiteral(ORVA_PROGRAM), {QStringLiteral("--log"), log});
         QVERIFY(other.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(lockFileExists(line.slavePath()), 30000);
+        const QString told = QString::fromLocal8Bit(other.readAllStandardError());
+        QVERIFY2(told.count(QLatin1String("orva: the log")) == 1
+                     && ("\n" + told)
+                            .contains("\norva: the log " + log
+                                      + " cannot be written (No such file or directory); "
+                                        "going on without it.\n"),
+                 qPrintable(told));
     } else if (holder == QLatin1String("exclusive")) {
         // Open to everyone, but taken for exclusive use.
         QVERIFY(::chmod(slave.constData(), 0666) == 0);
@@ -267,6 +280,73 @@ void TstFaults::openRefused()
         MSComm again;
         again.setDevice(line.slavePath());
         QVERIFY2(again.setPortOpen(true), qPrintable(again.openFailureText()));
+    }
+}
+
+// An adapter unplugged and plugged in again: the window opens it again by
+// its stable name, whichever adapter has the number meanwhile, and the
+// "COM" button looks as before. The log holds every byte both ways with its
+// time, and the open, the loss, the reopening and the close.
+void TstFaults::adapterReplugged()
+{
+    QTemporaryDir byId;
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(byId.path()));
+    const QString adapter = byId.filePath(QStringLiteral("usb-ORVA_B-if00-port0"));
+    auto line = std::make_unique<PtyLine>();
+    QVERIFY(QFile::link(line->slavePath(), adapter));
+    TestEnv::seed({{"StartUP/ComPort", "3"}, {"StartUP/BaudRate", "96"}, {"StartUP/ADRESS", ""}});
+    const QString logPath = byId.filePath(QStringLiteral("../orva-test.log"));
+    QFile::remove(logPath);
+    LineLog log(logPath);
+    Form1 form;
+    form.setLog(&log);
+    form.Form_Load();
+    form.show();
+    QVERIFY(form.MSComm1.portOpen());
+    QPushButton *com = form.button(QStringLiteral("Command33"));
+    const QString comTip = com->toolTip();
+    const QImage comLook = com->grab().toImage();
+    QTest::mouseClick(form.button(QStringLiteral("Command44")), Qt::LeftButton);
+    QCOMPARE(line->read(4), QByteArray("CR0\r"));
+    line->write("0");
+    QTRY_COMPARE(form.Label12->text(), QStringLiteral(" 0 "));
+
+    line->hangUp();
+    QTRY_COMPARE(com->grab().toImage().pixelColor(5, 5), kMarked);
+    QVERIFY2(com->toolTip().contains(adapter + "): the far end hung up."),
+             qPrintable(com->toolTip()));
+    QFile::remove(adapter);
+    PtyLine other; // takes the number meanwhile
+    QVERIFY(QFile::link(other.slavePath(), byId.filePath(QStringLiteral("usb-ORVA_A-if00-port0"))));
+    line = std::make_unique<PtyLine>();
+    QVERIFY(QFile::link(line->slavePath(), adapter));
+    QTRY_VERIFY_WITH_TIMEOUT(form.MSComm1.portOpen(), 20000);
+    QCOMPARE(com->toolTip(), comTip);
+    QCOMPARE(com->accessibleDescription(), QString());
+    QCOMPARE(com->grab().toImage(), comLook);
+    QTest::mouseClick(form.button(QStringLiteral("Command44")), Qt::LeftButton);
+    QCOMPARE(line->read(4), QByteArray("CR0\r"));
+    QCOMPARE(other.readAvailable(0), QByteArray());
+    QVERIFY(form.close());
+    qunsetenv("ORVA_SERIAL_BY_ID");
+
+    QStringList lines = QString::fromUtf8(TestEnv::fileBytes(logPath)).split('\n');
+    QCOMPARE(lines.takeLast(), QString());
+    const QStringList expected = {
+        "COM3\topen\t" + adapter + "\t",
+        "COM3\tsent\tC R 0  [CR]\t43 52 30 0D",
+        "COM3\treceived\t0\t30",
+        "COM3\tlost\tthe far end hung up\t",
+        "COM3\treconnect\t" + adapter + "\t",
+        "COM3\tsent\tC R 0  [CR]\t43 52 30 0D",
+        "COM3\tclose\t" + adapter + "\t",
+    };
+    QCOMPARE(lines.size(), expected.size());
+    const QRegularExpression time(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d\t"));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QVERIFY2(time.match(lines[i]).hasMatch(), qPrintable(lines[i]));
+        QCOMPARE(lines[i].section('\t', 1), expected[i]);
     }
 }
 

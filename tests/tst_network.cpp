@@ -43,10 +43,11 @@ quint16 freePort()
 class Ser2Net
 {
 public:
+    // |port| 0: one that is free.
     Ser2Net(const QString &device, const QString &accepter,
-            const QString &option = QStringLiteral("kickolduser: true"))
+            const QString &option = QStringLiteral("kickolduser: true"), quint16 port = 0)
     {
-        m_port = freePort();
+        m_port = port ? port : freePort();
         QFile config(m_dir.filePath("ser2net.yaml"));
         if (!config.open(QIODevice::WriteOnly))
             return;
@@ -500,18 +501,26 @@ void TstNetwork::lostAndBack_data()
     QTest::addColumn<QString>("accepter"); // ser2net's, before and after the loss
     QTest::addColumn<int>("cause");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("byItself"); // back on the same endpoint, reopened without COM
     const QString closed = "the server closed the connection";
-    QTest::newRow("raw TCP: ser2net restarted") << "tcp" << int(Restart) << closed;
-    QTest::newRow("RFC 2217: ser2net restarted") << "telnet(rfc2217),tcp" << int(Restart) << closed;
+    QTest::newRow("raw TCP: ser2net restarted") << "tcp" << int(Restart) << closed << false;
+    QTest::newRow("RFC 2217: ser2net restarted")
+        << "telnet(rfc2217),tcp" << int(Restart) << closed << false;
+    QTest::newRow("raw TCP: ser2net restarted, reopened by itself")
+        << "tcp" << int(Restart) << closed << true;
+    QTest::newRow("RFC 2217: ser2net restarted, reopened by itself")
+        << "telnet(rfc2217),tcp" << int(Restart) << closed << true;
     // Its "Port already in use" before the close is no reply.
-    QTest::newRow("raw TCP: ser2net's one connection is taken") << "tcp" << int(Busy) << closed;
+    QTest::newRow("raw TCP: ser2net's one connection is taken")
+        << "tcp" << int(Busy) << closed << false;
     QTest::newRow("a Telnet server opened as raw TCP")
-        << "telnet(rfc2217),tcp" << int(Telnet) << "this endpoint speaks Telnet: use rfc2217://";
+        << "telnet(rfc2217),tcp" << int(Telnet) << "this endpoint speaks Telnet: use rfc2217://"
+        << false;
     QTest::newRow("a Telnet option storm")
         << "telnet(rfc2217),tcp" << int(Storm)
-        << "the server sent more than 100 Telnet option commands in a second";
+        << "the server sent more than 100 Telnet option commands in a second" << false;
     QTest::newRow("a server that reads nothing")
-        << "telnet(rfc2217),tcp" << int(ReadsNothing) << "the server takes no data";
+        << "telnet(rfc2217),tcp" << int(ReadsNothing) << "the server takes no data" << false;
 }
 
 // A network port that was lost shows why on the "COM" button, as orvactl
@@ -521,6 +530,7 @@ void TstNetwork::lostAndBack()
     QFETCH(QString, accepter);
     QFETCH(int, cause);
     QFETCH(QString, reason);
+    QFETCH(bool, byItself);
     PtyLine line;
     SimProjector projector;
     line.serve(&projector);
@@ -575,6 +585,19 @@ void TstNetwork::lostAndBack()
     QTRY_COMPARE(com->grab().toImage().pixelColor(5, 5), marked);
     QVERIFY2(com->toolTip().contains(reason), qPrintable(com->toolTip()));
 
+    if (byItself) { // started again where it was
+        const quint16 port = quint16(QUrl(address).port());
+        server.reset();
+        server = std::make_unique<Ser2Net>(line.slavePath(), accepter,
+                                           QStringLiteral("kickolduser: true"), port);
+        QVERIFY(server->isReady());
+        QTRY_VERIFY_WITH_TIMEOUT(form.MSComm1.portOpen(), 30000);
+        QCOMPARE(com->toolTip(), QStringLiteral("Port settings"));
+        QVERIFY(com->grab().toImage().pixelColor(5, 5) != marked);
+        form.engine.sendCommand(QStringLiteral("CR0\r"));
+        QTRY_VERIFY(form.engine.replyBuffer().endsWith(QLatin1Char('\r')));
+        return;
+    }
     if (cause == Restart || cause == Busy) { // started again: nobody holds it
         server.reset();
         server = std::make_unique<Ser2Net>(line.slavePath(), accepter);
