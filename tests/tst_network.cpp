@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -195,6 +196,8 @@ private slots:
     void simulatorOnTcp();
     void lostAndBack_data();
     void lostAndBack();
+    void venueAtOnce_data();
+    void venueAtOnce();
 };
 
 void TstNetwork::panelThroughServer_data()
@@ -613,3 +616,125 @@ void TstNetwork::lostAndBack()
 
 QTEST_MAIN(TstNetwork)
 #include "tst_network.moc"
+
+// A process that prints |lines| lines (the simulator's lines or addresses).
+QStringList started(QProcess &process, const QString &program, const QStringList &arguments,
+                    int lines)
+{
+    process.start(program, arguments);
+    QStringList printed;
+    while (printed.size() < lines && process.waitForReadyRead(5000)) {
+        while (process.canReadLine())
+            printed.append(QString::fromUtf8(process.readLine()).trimmed());
+    }
+    return printed;
+}
+
+void TstNetwork::venueAtOnce_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("lastError"); // the last line of standard error
+
+    const QString states = "Hall A: standby, input 1, lamp 1234 h, 24.0/24.5/24.0 °C\n"
+                           "Hall B: on, input 3, lamp 1345 h, 35.0/41.5/38.0 °C\n"
+                           "Room 101: standby, input 1, lamp 1234 h, 24.0/24.5/24.0 °C\n"
+                           "Room 102: standby, input 1, lamp 1345 h, 24.0/24.5/24.0 °C\n"
+                           "Gallery: standby, input 1, lamp 1234 h, 24.0/24.5/24.0 °C\n";
+    QTest::newRow("all: a bad line is a port that failed")
+        << QStringList{"--all", "status"} << 3
+        << states
+               + "Mute: ?, input ?, lamp ? h, ?/?/? °C\n"
+                 "Broken: port failed: \"COM99\" is not a port: COM numbers go from COM1 to "
+                 "COM15\n"
+        << "orvactl: 2 of 7 projectors failed: Mute (no answer to CR0, CR1, CR3, CR6); Broken "
+           "(\"COM99\" is not a port: COM numbers go from COM1 to COM15)";
+    QTest::newRow("venue order, whatever the order asked")
+        << QStringList{"--projector", "gallery",  "--projector", "HALL B",
+                       "--projector", "Room 102", "status"}
+        << 0
+        << "Hall B: on, input 3, lamp 1345 h, 35.0/41.5/38.0 °C\n"
+           "Room 102: standby, input 1, lamp 1345 h, 24.0/24.5/24.0 °C\n"
+           "Gallery: standby, input 1, lamp 1234 h, 24.0/24.5/24.0 °C\n"
+        << "";
+    QTest::newRow("a projector that does not answer")
+        << QStringList{"--projector", "Mute", "--projector", "Room 101", "send", "CR1"} << 1
+        << "Room 101: TxD: A 0 0 1 C R 1  [CR] \nRoom 101: RxD: 1  [CR] \n"
+           "Room 101: Status: Input 1\nMute: TxD: C R 1  [CR] \nMute: RxD: X X X X \n"
+        << "orvactl: 1 of 2 projectors failed: Mute (no answer to CR1)";
+    QTest::newRow("an unknown name sends nothing")
+        << QStringList{"--projector", "Hall A", "--projector", "Nowhere", "send", "C00"} << 2 << ""
+        << "Try 'orvactl --help'.";
+}
+
+// orvactl across a venue that mixes lines: two pseudo-terminals of one
+// simulator, a line shared by two addressed projectors, a projector behind
+// ser2net, one that never answers and a line that cannot be used.
+void TstNetwork::venueAtOnce()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QString, lastError);
+
+    QProcess halls, shared, gallery;
+    const auto stopAll = qScopeGuard([&]() {
+        for (QProcess *sim : {&halls, &shared, &gallery}) {
+            sim->terminate();
+            sim->waitForFinished(5000);
+        }
+    });
+    const QStringList hallLines = started(halls, ORVA_SIM, {"--count", "2"}, 2);
+    const QStringList sharedLine = started(shared, ORVA_SIM, {"--ids", "001,002"}, 1);
+    const QStringList galleryLine = started(gallery, ORVA_SIM, {}, 1);
+    QCOMPARE(hallLines.size(), 2);
+    QCOMPARE(sharedLine.size(), 1);
+    QCOMPARE(galleryLine.size(), 1);
+    Ser2Net server(galleryLine[0], "telnet(rfc2217),tcp");
+    QVERIFY(server.isReady());
+    PtyLine mute;
+
+    // Hall B is on, on input 3. Each simulator counts its projectors' lamp
+    // hours from 1234, 111 more for each.
+    for (const char *command : {"C00", "C07"}) {
+        QProcess setUp;
+        setUp.start(ORVACTL, {"--device", hallLines[1], "send", command});
+        QVERIFY(setUp.waitForFinished(10000));
+        QCOMPARE(setUp.exitCode(), 0);
+    }
+    const QByteArray settings = "[StartUP]\r\nComPort=3\r\n; the rooms\r\n[Projectors]\r\n"
+                                "Hall A="
+                                + hallLines[0].toUtf8()
+                                + "\r\n"
+                                  "Hall B="
+                                + hallLines[1].toUtf8()
+                                + "\r\n"
+                                  "Room 101="
+                                + sharedLine[0].toUtf8()
+                                + ", address=001\r\n"
+                                  "Room 102 = "
+                                + sharedLine[0].toUtf8()
+                                + " , address=002\r\n"
+                                  "Gallery="
+                                + server.address("rfc2217").toUtf8()
+                                + "\r\n"
+                                  "Mute="
+                                + mute.slavePath().toUtf8()
+                                + "\r\n"
+                                  "Broken=COM99\r\n";
+    QVERIFY(TestEnv::writeFile(TestEnv::settingsFile(), settings));
+
+    QProcess orvactl;
+    orvactl.start(ORVACTL, arguments + QStringList{"--timeout", "500"});
+    QVERIFY(orvactl.waitForFinished(20000));
+    const QStringList errors =
+        QString::fromUtf8(orvactl.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    // Line by line, so that a difference names its line.
+    QCOMPARE(QString::fromUtf8(orvactl.readAllStandardOutput()).split('\n'), output.split('\n'));
+    QCOMPARE(errors.isEmpty() ? QString() : errors.last(), lastError);
+    QCOMPARE(orvactl.exitCode(), exitCode);
+    if (exitCode == 2)
+        QCOMPARE(mute.readAvailable(), QByteArray()); // nothing went out
+    QCOMPARE(TestEnv::fileBytes(TestEnv::settingsFile()), settings);
+}
