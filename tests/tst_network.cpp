@@ -645,11 +645,14 @@ void TstNetwork::venueAtOnce_data()
     QTest::newRow("all: a bad line is a port that failed")
         << QStringList{"--all", "status"} << 3
         << states
-               + "Mute: ?, input ?, lamp ? h, ?/?/? °C\n"
-                 "Broken: port failed: \"COM99\" is not a port: COM numbers go from COM1 to "
+               + "Broken: port failed: \"COM99\" is not a port: COM numbers go from COM1 to "
                  "COM15\n"
-        << "orvactl: 2 of 7 projectors failed: Mute (no answer to CR0, CR1, CR3, CR6); Broken "
-           "(\"COM99\" is not a port: COM numbers go from COM1 to COM15)";
+                 "Mute: ?, input ?, lamp ? h, ?/?/? °C\n"
+                 "Unplugged: port failed: /dev/serial/by-id/usb-Gone-if00-port0: the device does "
+                 "not exist.\n"
+        << "orvactl: 3 of 8 projectors failed: Broken (\"COM99\" is not a port: COM numbers go "
+           "from COM1 to COM15); Mute (no answer to CR0, CR1, CR3, CR6); Unplugged "
+           "(/dev/serial/by-id/usb-Gone-if00-port0: the device does not exist.)";
     QTest::newRow("venue order, whatever the order asked")
         << QStringList{"--projector", "gallery",  "--projector", "HALL B",
                        "--projector", "Room 102", "status"}
@@ -718,11 +721,8 @@ void TstNetwork::venueAtOnce()
                                 + " , address=002\r\n"
                                   "Gallery="
                                 + server.address("rfc2217").toUtf8()
-                                + "\r\n"
-                                  "Mute="
-                                + mute.slavePath().toUtf8()
-                                + "\r\n"
-                                  "Broken=COM99\r\n";
+                                + "\r\nBroken=COM99\r\nMute=" + mute.slavePath().toUtf8()
+                                + "\r\nUnplugged=/dev/serial/by-id/usb-Gone-if00-port0\r\n";
     QVERIFY(TestEnv::writeFile(TestEnv::settingsFile(), settings));
 
     QProcess orvactl;
