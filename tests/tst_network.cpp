@@ -387,14 +387,11 @@ void TstNetwork::failureReasons()
 
 void TstNetwork::openWithoutWaiting_data()
 {
-    // What the port reaches: ser2net's accepter, "silent" (a server that takes
-    // the connection and never speaks), "none" (nothing listens), or a local
-    // device: "pty" or a path.
+    // What the port reaches: ser2net's accepter, "silent" (a server that takes the
+    // connection and never speaks), "none" (nothing listens), a device ("pty", a path).
     QTest::addColumn<QString>("server");
-    // The signals in order; "silent ..." from a line to a silent server,
-    // started just before, when it is listed.
-    QTest::addColumn<QStringList>("heard");
-    QTest::addColumn<QString>("then"); // right after the start: "close", "destroy" or ""
+    QTest::addColumn<QStringList>("heard"); // in order; "silent ...": a silent line's, first
+    QTest::addColumn<QString>("then");      // right after the start: "close", "destroy" or ""
     QTest::addColumn<int>("failure");
     QTest::addColumn<QString>("detail"); // after the device's name
     using F = MSComm::OpenFailure;
@@ -426,12 +423,12 @@ void TstNetwork::openWithoutWaiting()
     PtyLine line;
     FakeServer silent{QByteArray()};
     std::unique_ptr<Ser2Net> ser2net;
-    QString device = server == "pty" ? line.slavePath() : server;
-    if (server == "silent") {
-        device = silent.address();
-    } else if (server == "none") {
+    QString device = server == "pty"      ? line.slavePath()
+                     : server == "silent" ? silent.address()
+                                          : server;
+    if (server == "none")
         device = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
-    } else if (server.contains("tcp")) {
+    if (server.contains("tcp")) {
         ser2net = std::make_unique<Ser2Net>(line.slavePath(), server);
         QVERIFY(ser2net->isReady());
         device = ser2net->address("rfc2217");
@@ -444,8 +441,10 @@ void TstNetwork::openWithoutWaiting()
     MSComm slow;
     slow.setDevice(silent.address());
     record(&slow, "silent ");
-    if (heard.contains("silent openFailed"))
+    if (heard.contains("silent openFailed")) {
         slow.startOpen();
+        QTRY_VERIFY(!silent.received.isEmpty()); // it waits for the server now
+    }
     auto port = std::make_unique<MSComm>();
     port->setDevice(device);
     record(port.get(), "");
