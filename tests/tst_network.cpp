@@ -392,21 +392,21 @@ void TstNetwork::openWithoutWaiting_data()
     QTest::addColumn<QString>("server");
     QTest::addColumn<QStringList>("heard"); // in order; "silent ...": a silent line's, first
     QTest::addColumn<QString>("then");      // right after the start: "close", "destroy" or ""
-    QTest::addColumn<int>("failure");
-    QTest::addColumn<QString>("detail"); // after the device's name
+    QTest::addColumn<int>("failure");       // 0: none
+    QTest::addColumn<QString>("detail");    // after the device's name
     using F = MSComm::OpenFailure;
     const QString rfc2217 = "telnet(rfc2217),tcp";
-    const QStringList opened{"opened"}, failed{"openFailed"};
-    QTest::newRow("ser2net") << rfc2217 << opened << "" << int(F::None) << "";
+    const QStringList opened{"opened"}, failed{"openFailed"}, none;
+    QTest::newRow("ser2net") << rfc2217 << opened << "" << 0 << "";
     QTest::newRow("ser2net is not held up by a silent server")
-        << rfc2217 << QStringList{"opened", "silent openFailed"} << "" << int(F::None) << "";
+        << rfc2217 << QStringList{"opened", "silent openFailed"} << "" << 0 << "";
     QTest::newRow("nothing listens")
         << "none" << failed << "" << int(F::ConnectionRefused) << ": connection refused.";
     QTest::newRow("a server that never answers the line settings")
         << "silent" << failed << "" << int(F::NoAnswer) << ": no answer within 2 seconds.";
-    QTest::newRow("closed while opening") << "silent" << QStringList() << "close" << 0 << "";
-    QTest::newRow("destroyed while opening") << "silent" << QStringList() << "destroy" << 0 << "";
-    QTest::newRow("a local device") << "pty" << opened << "" << int(F::None) << "";
+    QTest::newRow("closed while opening") << "silent" << none << "close" << 0 << "";
+    QTest::newRow("destroyed while opening") << "silent" << none << "destroy" << 0 << "";
+    QTest::newRow("a local device") << "pty" << opened << "" << 0 << "";
     QTest::newRow("a missing local device")
         << "/nonexistent/tty" << failed << "" << int(F::NoDevice) << " does not exist.";
 }
@@ -463,10 +463,7 @@ void TstNetwork::openWithoutWaiting()
     }
     // The server sees the connection end at once, and no signal follows.
     QTRY_VERIFY(silent.client);
-    if (then == "close")
-        port->setPortOpen(false);
-    else
-        port.reset();
+    then == "close" ? void(port->setPortOpen(false)) : port.reset();
     QTRY_COMPARE(silent.client->state(), QAbstractSocket::UnconnectedState);
     QTest::qWait(MSComm::networkOpenMs + 200);
     QCOMPARE(got, heard);
