@@ -391,29 +391,26 @@ void TstNetwork::failureReasons()
 
 void TstNetwork::openWithoutWaiting_data()
 {
-    // What the port reaches: ser2net's accepter, "silent" (a server that takes
-    // the connection and never speaks), "none" (nothing listens), or a local
-    // device: "pty" or a path.
+    // What the port reaches: ser2net's accepter, "silent" (a server that takes the
+    // connection and never speaks), "none" (nothing listens), a device ("pty", a path).
     QTest::addColumn<QString>("server");
-    // The signals in order; "silent ..." from a line to a silent server,
-    // started just before, when it is listed.
-    QTest::addColumn<QStringList>("heard");
-    QTest::addColumn<QString>("then"); // right after the start: "close", "destroy" or ""
-    QTest::addColumn<int>("failure");
-    QTest::addColumn<QString>("detail"); // after the device's name
+    QTest::addColumn<QStringList>("heard"); // in order; "silent ...": a silent line's, first
+    QTest::addColumn<QString>("then");      // right after the start: "close", "destroy" or ""
+    QTest::addColumn<int>("failure");       // 0: none
+    QTest::addColumn<QString>("detail");    // after the device's name
     using F = MSComm::OpenFailure;
     const QString rfc2217 = "telnet(rfc2217),tcp";
-    const QStringList opened{"opened"}, failed{"openFailed"};
-    QTest::newRow("ser2net") << rfc2217 << opened << "" << int(F::None) << "";
+    const QStringList opened{"opened"}, failed{"openFailed"}, none;
+    QTest::newRow("ser2net") << rfc2217 << opened << "" << 0 << "";
     QTest::newRow("ser2net is not held up by a silent server")
-        << rfc2217 << QStringList{"opened", "silent openFailed"} << "" << int(F::None) << "";
+        << rfc2217 << QStringList{"opened", "silent openFailed"} << "" << 0 << "";
     QTest::newRow("nothing listens")
         << "none" << failed << "" << int(F::ConnectionRefused) << ": connection refused.";
     QTest::newRow("a server that never answers the line settings")
         << "silent" << failed << "" << int(F::NoAnswer) << ": no answer within 2 seconds.";
-    QTest::newRow("closed while opening") << "silent" << QStringList() << "close" << 0 << "";
-    QTest::newRow("destroyed while opening") << "silent" << QStringList() << "destroy" << 0 << "";
-    QTest::newRow("a local device") << "pty" << opened << "" << int(F::None) << "";
+    QTest::newRow("closed while opening") << "silent" << none << "close" << 0 << "";
+    QTest::newRow("destroyed while opening") << "silent" << none << "destroy" << 0 << "";
+    QTest::newRow("a local device") << "pty" << opened << "" << 0 << "";
     QTest::newRow("a missing local device")
         << "/nonexistent/tty" << failed << "" << int(F::NoDevice) << " does not exist.";
 }
@@ -430,12 +427,12 @@ void TstNetwork::openWithoutWaiting()
     PtyLine line;
     FakeServer silent{QByteArray()};
     std::unique_ptr<Ser2Net> ser2net;
-    QString device = server == "pty" ? line.slavePath() : server;
-    if (server == "silent") {
-        device = silent.address();
-    } else if (server == "none") {
+    QString device = server == "pty"      ? line.slavePath()
+                     : server == "silent" ? silent.address()
+                                          : server;
+    if (server == "none")
         device = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
-    } else if (server.contains("tcp")) {
+    if (server.contains("tcp")) {
         ser2net = std::make_unique<Ser2Net>(line.slavePath(), server);
         QVERIFY(ser2net->isReady());
         device = ser2net->address("rfc2217");
@@ -448,8 +445,10 @@ void TstNetwork::openWithoutWaiting()
     MSComm slow;
     slow.setDevice(silent.address());
     record(&slow, "silent ");
-    if (heard.contains("silent openFailed"))
+    if (heard.contains("silent openFailed")) {
         slow.startOpen();
+        QTRY_VERIFY(!silent.received.isEmpty()); // it waits for the server now
+    }
     auto port = std::make_unique<MSComm>();
     port->setDevice(device);
     record(port.get(), "");
@@ -468,10 +467,7 @@ void TstNetwork::openWithoutWaiting()
     }
     // The server sees the connection end at once, and no signal follows.
     QTRY_VERIFY(silent.client);
-    if (then == "close")
-        port->setPortOpen(false);
-    else
-        port.reset();
+    then == "close" ? void(port->setPortOpen(false)) : port.reset();
     QTRY_COMPARE(silent.client->state(), QAbstractSocket::UnconnectedState);
     QTest::qWait(MSComm::networkOpenMs + 200);
     QCOMPARE(got, heard);

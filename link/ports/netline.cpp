@@ -160,11 +160,6 @@ bool NetLine::isOpen() const
     return m_backend && m_backend->isOpen();
 }
 
-bool NetLine::isOpening() const
-{
-    return m_backend && m_backend->isOpening();
-}
-
 void NetLine::setSettings(const LineSettings &settings)
 {
     if (m_backend)

@@ -60,7 +60,6 @@ public:
     bool startOpen(const Endpoint &endpoint, const LineSettings &settings, int timeoutMs);
     void close();
     bool isOpen() const;
-    bool isOpening() const;
 
     // New line settings for an open Telnet line (raw lines ignore them).
     void setSettings(const LineSettings &settings);

@@ -33,7 +33,6 @@ public:
                            int timeoutMs) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    virtual bool isOpening() const = 0;
     virtual void setSettings(const LineSettings &settings) = 0;
     virtual bool write(const QByteArray &data) = 0;
     virtual QByteArray readAll() = 0;

@@ -32,7 +32,6 @@ public:
                    int timeoutMs) override;
     void close() override;
     bool isOpen() const override { return m_state == State::Open; }
-    bool isOpening() const override { return m_state == State::Opening; }
     void setSettings(const LineSettings &settings) override;
     bool write(const QByteArray &data) override;
     QByteArray readAll() override;
