@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -156,6 +157,7 @@ namespace Venue {
 QList<VenueProjector> parse(QByteArrayView iniText)
 {
     QList<VenueProjector> venue;
+    QMultiHash<QString, qsizetype> lines; // usable projectors by line
     for (const IniText::Entry &entry : IniText::entries(iniText, kSection)) {
         // A projector put out of use with a comment mark is no projector.
         if (entry.name.startsWith(';') || entry.name.startsWith('#'))
@@ -178,13 +180,18 @@ QList<VenueProjector> parse(QByteArrayView iniText)
         if (p.error.isEmpty())
             p.error = readItems(p, items);
         if (p.error.isEmpty()) {
+            // Each line's key is worked out once: following links costs
+            // system calls, and a venue may have hundreds of projectors.
             const QString key = p.lineKey();
-            for (const VenueProjector &earlier : std::as_const(venue)) {
-                if (earlier.usable() && earlier.lineKey() == key)
-                    p.error = clash(p, earlier);
+            QList<qsizetype> earlierOnLine = lines.values(key);
+            std::sort(earlierOnLine.begin(), earlierOnLine.end());
+            for (const qsizetype earlier : std::as_const(earlierOnLine)) {
+                p.error = clash(p, venue[earlier]);
                 if (!p.error.isEmpty())
                     break;
             }
+            if (p.error.isEmpty())
+                lines.insert(key, venue.size());
         }
         venue.append(p);
     }
