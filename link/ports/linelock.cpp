@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <cerrno>
 #include <climits>
@@ -102,6 +103,51 @@ Holder holderOf(const QString &path, pid_t *pidOut = nullptr)
     return ended(pid) ? Holder::Dead : Holder::Alive;
 }
 
+struct Link {
+    QString path;   // the link
+    QString target; // what it leads to in the end
+};
+
+// The links in |folder| and where they lead. A folder's links change only
+// with its modification time, so each folder is read again only after it
+// changed: a program that opens lines all day (the watcher opens one for
+// each poll) then does not read /dev and its neighbours at every open. The
+// time is kept in coarse steps, so two changes close together can leave the
+// same time: a listing counts only when the folder had not changed for a
+// second when it was read.
+const QList<Link> &linksIn(const QString &folder)
+{
+    struct Listing {
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+        bool settled = false; // unchanged for a second when it was read
+        QList<Link> links;
+    };
+    static QHash<QString, Listing> listings;
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+        static const QList<Link> none;
+        return none;
+    }
+    Listing &listing = listings[folder];
+    if (listing.settled && listing.device == st.st_dev && listing.inode == st.st_ino
+        && listing.modified.tv_sec == st.st_mtim.tv_sec
+        && listing.modified.tv_nsec == st.st_mtim.tv_nsec)
+        return listing.links;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    listing = Listing{st.st_dev, st.st_ino, st.st_mtim, now.tv_sec - st.st_mtim.tv_sec >= 2, {}};
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        // Not /dev/stdin and the like: they name whatever this process has open.
+        if (entry.isSymLink() && !entry.symLinkTarget().startsWith(QLatin1String("/proc/")))
+            listing.links.append({entry.absoluteFilePath(), entry.canonicalFilePath()});
+    }
+    return listing.links;
+}
+
 } // namespace
 
 LineLock::Result LineLock::take(const QString &device, const QStringList &linkFolders)
@@ -122,13 +168,13 @@ LineLock::Result LineLock::take(const QString &device, const QStringList &linkFo
     folders += linkFolders;
     folders.removeDuplicates();
     for (const QString &folder : std::as_const(folders)) {
-        const QFileInfoList entries =
-            QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries) {
-            // Not /dev/stdin and the like: they name whatever this process has open.
-            if (entry.isSymLink() && !entry.symLinkTarget().startsWith(QLatin1String("/proc/"))
-                && entry.canonicalFilePath() == real)
-                paths << entry.absoluteFilePath();
+        for (const Link &link : linksIn(folder)) {
+            // A link that led nowhere when the folder was read may lead to
+            // a device that has come since.
+            const QString target =
+                link.target.isEmpty() ? QFileInfo(link.path).canonicalFilePath() : link.target;
+            if (target == real)
+                paths << link.path;
         }
     }
     QStringList names;
