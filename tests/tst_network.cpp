@@ -312,6 +312,11 @@ void TstNetwork::dropClosesOnce()
     QVERIFY2(counter.count <= 5, qPrintable(QString::number(counter.count)));
     QVERIFY(!port.output("C00\r"));
     QCOMPARE(port.input(), QString());
+    MSComm next; // the lost line is free for the next
+    next.setDevice(server->address(scheme == "tcp" ? "rfc2217" : "tcp"));
+    QVERIFY(!next.setPortOpen(true));
+    QVERIFY2(next.openFailure() == MSComm::OpenFailure::ConnectionRefused,
+             qPrintable(next.openFailureText()));
     // Closing again is harmless.
     QVERIFY(port.setPortOpen(false));
     QCOMPARE(lost.count(), 1);
@@ -410,6 +415,11 @@ void TstNetwork::openWithoutWaiting_data()
         << "silent" << failed << "" << int(F::NoAnswer) << ": no answer within 2 seconds.";
     QTest::newRow("closed while opening") << "silent" << none << "close" << 0 << "";
     QTest::newRow("destroyed while opening") << "silent" << none << "destroy" << 0 << "";
+    const QStringList turn{"openFailed", "silent openFailed"};
+    QTest::newRow("the endpoint another port opens")
+        << "silent" << turn << "" << int(F::InUse) << " is in use by another program.";
+    QTest::newRow("the same endpoint as raw TCP")
+        << "silent, raw" << turn << "" << int(F::InUse) << " is in use by another program.";
     QTest::newRow("a local device") << "pty" << opened << "" << 0 << "";
     QTest::newRow("a missing local device")
         << "/nonexistent/tty" << failed << "" << int(F::NoDevice) << " does not exist.";
@@ -427,9 +437,10 @@ void TstNetwork::openWithoutWaiting()
     PtyLine line;
     FakeServer silent{QByteArray()};
     std::unique_ptr<Ser2Net> ser2net;
-    QString device = server == "pty"      ? line.slavePath()
-                     : server == "silent" ? silent.address()
-                                          : server;
+    QString device = server == "pty"               ? line.slavePath()
+                     : server == "silent"          ? silent.address()
+                     : server.startsWith("silent") ? silent.address().replace("rfc2217", "tcp")
+                                                   : server;
     if (server == "none")
         device = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
     if (server.contains("tcp")) {
@@ -449,6 +460,13 @@ void TstNetwork::openWithoutWaiting()
         slow.startOpen();
         QTRY_VERIFY(!silent.received.isEmpty()); // it waits for the server now
     }
+    const auto nextInUse = [&device]() { // another port waits while this one holds the line
+        MSComm next;
+        next.setDevice(device);
+        next.startOpen();
+        QCoreApplication::processEvents();
+        return next.openFailure() == MSComm::OpenFailure::InUse;
+    };
     auto port = std::make_unique<MSComm>();
     port->setDevice(device);
     record(port.get(), "");
@@ -463,6 +481,7 @@ void TstNetwork::openWithoutWaiting()
         QCOMPARE(port->output("C00\r"), failure == 0);
         if (!failure)
             QCOMPARE(line.read(4), QByteArray("C00\r"));
+        QCOMPARE(nextInUse(), failure == 0);
         return;
     }
     // The server sees the connection end at once, and no signal follows.
@@ -471,6 +490,7 @@ void TstNetwork::openWithoutWaiting()
     QTRY_COMPARE(silent.client->state(), QAbstractSocket::UnconnectedState);
     QTest::qWait(MSComm::networkOpenMs + 200);
     QCOMPARE(got, heard);
+    QVERIFY(!nextInUse());
 }
 
 // orva-sim --tcp stands in for a projector behind a raw server, reached

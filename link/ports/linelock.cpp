@@ -1,5 +1,6 @@
 #include "ports/linelock.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -288,4 +289,85 @@ void LineLock::release()
     m_fd = -1;
     m_device.clear();
     m_names.clear();
+}
+
+namespace {
+
+// The most of the host kept readable in a lock file's name; the hash tells
+// apart hosts that read alike.
+constexpr qsizetype kReadableHostMax = 64;
+
+// The folder of the endpoint locks: the shared lock folder (mode 1777),
+// else this user's runtime folder; empty when neither may be written.
+QString endpointLockFolder()
+{
+    if (::access(LineLock::kLockFolder, W_OK | X_OK) == 0)
+        return QLatin1String(LineLock::kLockFolder);
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && ::access(runtime.constData(), W_OK | X_OK) == 0)
+        return QFile::decodeName(runtime);
+    return {};
+}
+
+} // namespace
+
+QString EndpointLock::path(const QString &host, quint16 port)
+{
+    const QString folder = endpointLockFolder();
+    if (folder.isEmpty())
+        return {};
+    const QString key = host.toLower() + QLatin1Char(' ') + QString::number(port);
+    QString readable = host.toLower().left(kReadableHostMax);
+    for (QChar &c : readable) {
+        if (!((c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+              || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.')
+              || c == QLatin1Char('-')))
+            c = QLatin1Char('_');
+    }
+    const QByteArray hash =
+        QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return QStringLiteral("%1/orva-endpoint.%2_%3.%4")
+        .arg(folder, readable)
+        .arg(port)
+        .arg(QLatin1String(hash));
+}
+
+bool EndpointLock::take(const QString &host, quint16 port)
+{
+    release();
+    const QString file = path(host, port);
+    if (file.isEmpty())
+        return true;
+    const QByteArray name = QFile::encodeName(file);
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    // An existing file is opened without O_CREAT: in a shared sticky folder
+    // the kernel may refuse O_CREAT on another user's file.
+    int fd = ::open(name.constData(), kFlags);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(name.constData(), kFlags | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0)
+            (void)::fchmod(fd, 0666); // whatever the umask: every user's programs lock it
+        else if (errno == EEXIST)     // another program made it meanwhile
+            fd = ::open(name.constData(), kFlags);
+        else
+            return true; // no lock file can be made here
+    }
+    // Another's file this user may not open, a link or anything but a
+    // regular file counts as held: nothing says it is free.
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+void EndpointLock::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
