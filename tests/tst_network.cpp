@@ -786,7 +786,7 @@ void TstNetwork::watchVenue()
     QStringList printed;
     QJsonObject last;
     const auto heard = [&](const QJsonObject &expected) {
-        for (QDeadlineTimer patience(60000); !patience.hasExpired();) {
+        for (QDeadlineTimer patience(30000); !patience.hasExpired();) {
             while (watcher.canReadLine()) {
                 printed << QString::fromUtf8(watcher.readLine()).trimmed();
                 last = QJsonDocument::fromJson(printed.last().toUtf8()).object();
@@ -851,6 +851,10 @@ void TstNetwork::watchVenue()
         QVERIFY2(time.match(QJsonDocument::fromJson(line.toUtf8())["time"].toString()).hasMatch(),
                  qPrintable(line));
 
+    const QByteArray state = TestEnv::fileBytes(metrics);
+    for (const char *answered : {"orva_projector_answered{projector=\"Hall\"} 1\n",
+                                 "orva_projector_answered{projector=\"Mute\"} 0\n"})
+        QVERIFY2(state.contains(answered), state.constData());
     QProcess promtool;
     promtool.setProcessChannelMode(QProcess::MergedChannels);
     promtool.setStandardInputFile(metrics);
@@ -858,10 +862,6 @@ void TstNetwork::watchVenue()
     QVERIFY2(promtool.waitForFinished(30000), "promtool did not run: scripts/install-deps --test");
     QCOMPARE(QString::fromUtf8(promtool.readAll()), QString());
     QCOMPARE(promtool.exitCode(), 0);
-    const QByteArray state = TestEnv::fileBytes(metrics);
-    for (const char *answered : {"orva_projector_answered{projector=\"Hall\"} 1\n",
-                                 "orva_projector_answered{projector=\"Mute\"} 0\n"})
-        QVERIFY2(state.contains(answered), state.constData());
 
     // Both directions with their times; the silent one was asked all it is
     // asked three times, then only its power.
