@@ -2,9 +2,9 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/search.h"
+#include "cli/venuelist.h"
 #include "cli/venuerun.h"
 #include "cli/watch.h"
-#include "cli/venuelist.h"
 #include "facts/projector.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
@@ -439,7 +439,8 @@ int main(int argc, char *argv[])
     parser.addOptions({portOption, deviceOption, baudOption, addressOption, timeoutOption,
                        jsonOption, projectorOption, allOption, intervalOption, lampWarnOption,
                        logOption, metricsOption});
-    parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status, watch, list or projectors."));
+    parser.addPositionalArgument(QStringLiteral("action"),
+                                 QStringLiteral("send, status, watch, list or projectors."));
     parser.addPositionalArgument(QStringLiteral("arguments"),
                                  QStringLiteral("Commands for send, words for list."),
                                  QStringLiteral("[ARGUMENT...]"));
@@ -499,7 +500,8 @@ int main(int argc, char *argv[])
                     QStringLiteral("CR6")};
     } else {
         return usageError(
-            QStringLiteral("unknown action \"%1\": use send, status, watch, list or projectors.").arg(action));
+            QStringLiteral("unknown action \"%1\": use send, status, watch, list or projectors.")
+                .arg(action));
     }
 
     int timeoutMs = kDefaultTimeoutMs;
