@@ -479,12 +479,12 @@ void TstSettings::venue_data()
          "B: shares its line with \"A\" at the same address 001",
          "C: shares its line with \"A\" at 9600 baud; a line has one baud rate",
          "D|COM3|DIR/ttyUSB0|003|A003|9600"});
-    row("network hosts in any case are one line; a bad line holds none",
+    row("network hosts in any case, by either scheme, are one line; a bad line holds none",
         "[Projectors]\nA=tcp://Host:1, baud=4800\nB=tcp://Host:1\nC=tcp://host:1\n"
-        "D=rfc2217://host:1\n",
+        "D=rfc2217://host:1, address=002\n",
         {"A: the baud rate \"4800\" is not 9600 or 19200", "B|tcp://Host:1|tcp://Host:1|||9600",
          "C: shares its line with \"B\", and neither has an address",
-         "D|rfc2217://host:1|rfc2217://host:1|||9600"});
+         "D: shares its line with \"B\", which reaches it as tcp://Host:1"});
 }
 
 void TstSettings::venue()

@@ -124,6 +124,12 @@ QString baudText(quint8 baudCode)
 QString clash(const VenueProjector &p, const VenueProjector &earlier)
 {
     const QString shares = QStringLiteral("shares its line with %1").arg(quoted(earlier.name));
+    // One server port is one serial line, whichever way it is reached.
+    if (NetLine::isAddress(p.device)
+        && p.device.section(QLatin1Char(':'), 0, 0)
+                   .compare(earlier.device.section(QLatin1Char(':'), 0, 0), Qt::CaseInsensitive)
+               != 0)
+        return shares + QStringLiteral(", which reaches it as %1").arg(earlier.device);
     if (p.baudCode != earlier.baudCode)
         return shares
                + QStringLiteral(" at %1 baud; a line has one baud rate")
@@ -142,7 +148,9 @@ QString VenueProjector::lineKey() const
     NetLine::Endpoint endpoint;
     if (NetLine::isAddress(device) && NetLine::parse(device, &endpoint, nullptr)) {
         const QString host = endpoint.host.toLower();
-        return (endpoint.telnet ? QStringLiteral("rfc2217://") : QStringLiteral("tcp://"))
+        // The scheme is left out: tcp:// and rfc2217:// to one server port
+        // reach the same serial line.
+        return QStringLiteral("net://")
                + (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
                                                   : host)
                + QLatin1Char(':') + QString::number(endpoint.port);
