@@ -52,7 +52,8 @@ public:
     QByteArray random; // the greeting's random number; empty without a password
     bool authenticated = false;
     bool busy = false; // a request waits for the projector
-    bool closing = false;
+    bool closing = false; // nothing more is read or answered
+    bool dropped = false; // closed and no longer counted
     QByteArray request;   // the header of the request under way
     ProjectorState state; // what the projector's replies brought for it
     QTimer idle;
@@ -119,15 +120,10 @@ void PJLinkBridge::accept(size_t index)
         // Qt keeps no more than one line; the rest waits in the kernel.
         socket->setReadBufferSize(PJLink::kMaxLine);
         c->idle.setInterval(m_options.idleMs);
-        connect(&c->idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        connect(&c->idle, &QTimer::timeout, c, [this, c]() { drop(c); });
         connect(socket, &QTcpSocket::readyRead, c, [this, c]() { pump(c); });
         connect(socket, &QTcpSocket::bytesWritten, c, [this, c]() { pump(c); });
-        connect(socket, &QTcpSocket::disconnected, c, [this, c]() {
-            --m_servers[c->served].connections;
-            c->closing = true;
-            c->idle.stop();
-            c->deleteLater();
-        });
+        connect(socket, &QTcpSocket::disconnected, c, [this, c]() { drop(c); });
         if (!s.password.isEmpty())
             c->random = QByteArray::number(QRandomGenerator::system()->generate(), 16)
                             .rightJustified(8, '0');
@@ -150,7 +146,7 @@ void PJLinkBridge::pump(Connection *c)
         const qsizetype cr = c->buffer.indexOf('\r');
         if (cr < 0) {
             if (c->buffer.size() >= limit) {
-                socket->abort();
+                drop(c);
                 return;
             }
             const QByteArray more = socket->read(limit - c->buffer.size());
@@ -160,7 +156,7 @@ void PJLinkBridge::pump(Connection *c)
             continue;
         }
         if (cr + 1 > limit) {
-            socket->abort();
+            drop(c);
             return;
         }
         QByteArray line = c->buffer.left(cr);
@@ -168,9 +164,22 @@ void PJLinkBridge::pump(Connection *c)
         // A client that ends its lines with CR LF.
         if (line.startsWith('\n'))
             line.remove(0, 1);
-        c->idle.start();
+        // The idle time runs again once the request is answered.
+        c->idle.stop();
         handle(c, line);
     }
+}
+
+void PJLinkBridge::drop(Connection *c)
+{
+    if (c->dropped)
+        return;
+    c->dropped = true;
+    c->closing = true;
+    --m_servers[c->served].connections;
+    c->idle.stop();
+    c->socket->abort();
+    c->deleteLater();
 }
 
 void PJLinkBridge::reply(Connection *c, const QByteArray &text)
@@ -179,6 +188,7 @@ void PJLinkBridge::reply(Connection *c, const QByteArray &text)
     if (c->closing)
         return;
     c->socket->write(PJLink::answer(PJLink::Request{c->request, nullptr, {}}, text));
+    c->idle.start();
     QMetaObject::invokeMethod(
         c, [this, c]() { pump(c); }, Qt::QueuedConnection);
 }
@@ -199,8 +209,7 @@ void PJLinkBridge::handle(Connection *c, QByteArray line)
     }
     const PJLink::Request r = PJLink::parse(line);
     if (r.header.isEmpty()) {
-        c->closing = true;
-        c->socket->abort();
+        drop(c);
         return;
     }
     c->request = r.header;

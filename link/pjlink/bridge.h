@@ -56,6 +56,8 @@ private:
 
     void accept(size_t index);
     void pump(Connection *connection);
+    // Closes at once; the connection is then gone.
+    void drop(Connection *connection);
     void handle(Connection *connection, QByteArray line);
     void command(Connection *connection, const QByteArray &header, const char *word);
     void askNext(QPointer<Connection> connection, int projector, QStringList queries,
