@@ -60,6 +60,9 @@ void TstPJLink::initTestCase()
     m_bridge = std::make_unique<PJLinkBridge>(*m_watcher, o);
     QString why;
     QVERIFY2(m_bridge->start(&why), qPrintable(why));
+    // Over a minute, "Open" is polled at once and "Locked" after half of it.
+    m_watcher->start();
+    QTRY_VERIFY(m_watcher->watched()[0].answeredLast);
 }
 
 void TstPJLink::cleanupTestCase()
@@ -85,12 +88,13 @@ void TstPJLink::request_data()
         QTest::newRow(name) << locked << chunks << pauseMs << QByteArray(answers) << closed
                             << QByteArray(line);
     };
-    row("fixed answers, CR or CR LF", false, {"%1CLSS ?\r%1INF1 ?\r\n%1NAME ?\r\n"}, 0,
-        "%1CLSS=1\r%1INF1=ORVA\r%1NAME=Open\r", false, "");
-    row("power and lamp asked of the projector", false, {"%1POWR ?\r%1LAMP ?\r%1ERST ?\r"}, 0,
-        "%1POWR=0\r%1LAMP=1234 0\r%1ERST=000000\r", false, "CR0\rCR3\rCR0\rCR0\r");
+    row("fixed answers and fresh state, CR or CR LF", false,
+        {"%1POWR ?\r%1CLSS ?\r%1INF1 ?\r\n%1NAME ?\r\n"}, 0,
+        "%1POWR=0\r%1CLSS=1\r%1INF1=ORVA\r%1NAME=Open\r", false, "");
     row("input and mute mapped", false, {"%1INPT 51\r%1INPT ?\r%1AVMT 11\r"}, 0,
         "%1INPT=OK\r%1INPT=51\r%1AVMT=OK\r", false, "C08\rCR1\rC0D\r");
+    row("after a command, the projector is asked", false, {"%1POWR ?\r%1LAMP ?\r%1ERST ?\r"}, 0,
+        "%1POWR=0\r%1LAMP=1234 0\r%1ERST=000000\r", false, "CR0\rCR3\rCR0\rCR0\r");
     row("what has no equivalent", false, {"%1AVMT ?\r%1AVMT 21\r%1INPT 52\r%1POWR 2\r"}, 0,
         "%1AVMT=ERR1\r%1AVMT=ERR2\r%1INPT=ERR2\r%1POWR=ERR2\r", false, "");
     row("parameters never pass through", false, {"%1POWR C00\r%1POWR 1 \r%1POWR ?C01\r"}, 0,
