@@ -51,7 +51,7 @@ public:
     QByteArray buffer; // read and not yet handled; never more than one line
     QByteArray random; // the greeting's random number; empty without a password
     bool authenticated = false;
-    bool busy = false; // a request waits for the projector
+    bool busy = false;    // a request waits for the projector
     bool closing = false; // nothing more is read or answered
     bool dropped = false; // closed and no longer counted
     QByteArray request;   // the header of the request under way
