@@ -2,10 +2,11 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/search.h"
+#include "cli/venuelist.h"
 #include "cli/venuerun.h"
 #include "cli/watch.h"
-#include "cli/venuelist.h"
 #include "facts/projector.h"
+#include "pjlink/bridge.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
 #include "ports/portreason.h"
@@ -20,7 +21,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -66,7 +66,7 @@ QString pjlinkOptions(bool pjlink, const QString &listen, const QString &passwor
     o.pjlink = true;
     o.pjlinkNoPassword = noPassword;
     if (!listen.isEmpty()) {
-        if (QHostAddress(listen).isNull())
+        if (!PJLinkBridge::isAddress(listen))
             return QStringLiteral("--pjlink-listen takes an IP address, not \"%1\".").arg(listen);
         o.pjlinkListen = listen;
     }
@@ -426,7 +426,11 @@ int main(int argc, char *argv[])
         "are used. With --projector NAME or --all the commands run on projectors of\n"
         "the venue, all lines at once, and every output line names its projector.\n"
         "Exit status: 0 every command was answered, 1 one got no answer,\n"
-        "2 usage error (nothing was sent), 3 a port cannot be opened or was lost."));
+        "2 usage error (nothing was sent), 3 a port cannot be opened or was lost.\n"
+        "watch --pjlink answers PJLink for each projector with a pjlink= port, on\n"
+        "--pjlink-listen ADDRESS (default 127.0.0.1), with the password of its venue\n"
+        "line or of --pjlink-password-file FILE; beyond this machine only with\n"
+        "passwords, or with --pjlink-no-password."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
@@ -490,8 +494,13 @@ int main(int argc, char *argv[])
     parser.addOptions({portOption, deviceOption, baudOption, addressOption, timeoutOption,
                        jsonOption, projectorOption, allOption, intervalOption, lampWarnOption,
                        logOption, metricsOption});
-    parser.addOptions(
-        {pjlinkOption, pjlinkListenOption, pjlinkPasswordOption, pjlinkNoPasswordOption});
+    // Told in the description above: their long names would widen every
+    // option's column.
+    for (QCommandLineOption option :
+         {pjlinkOption, pjlinkListenOption, pjlinkPasswordOption, pjlinkNoPasswordOption}) {
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
     parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status, watch, list or projectors."));
     parser.addPositionalArgument(QStringLiteral("arguments"),
                                  QStringLiteral("Commands for send, words for list."),

@@ -158,7 +158,7 @@ private:
     void serve()
     {
         PJLinkBridge::Options o;
-        o.listen = QHostAddress(m_options.pjlinkListen);
+        o.listen = m_options.pjlinkListen;
         o.password = m_options.pjlinkPassword;
         o.noPassword = m_options.pjlinkNoPassword;
         m_bridge = std::make_unique<PJLinkBridge>(*m_watcher, o);

@@ -4,9 +4,17 @@
 
 #include <QPointer>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <optional>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,30 +40,78 @@ bool sameDigest(QByteArrayView a, QByteArrayView b)
     return diff == 0;
 }
 
+// An IPv4 or IPv6 address in numbers, with a port.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    bool loopback = false;
+};
+
+std::optional<SocketAddress> socketAddress(const QString &text, quint16 port)
+{
+    SocketAddress a;
+    const QByteArray t = text.toLatin1();
+    auto *v4 = reinterpret_cast<sockaddr_in *>(&a.storage);
+    if (inet_pton(AF_INET, t.constData(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        a.length = sizeof(sockaddr_in);
+        a.loopback = (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
+        return a;
+    }
+    auto *v6 = reinterpret_cast<sockaddr_in6 *>(&a.storage);
+    if (inet_pton(AF_INET6, t.constData(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        a.length = sizeof(sockaddr_in6);
+        a.loopback = IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr);
+        return a;
+    }
+    return std::nullopt;
+}
+
+bool wouldBlock()
+{
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+}
+
 } // namespace
 
 class PJLinkBridge::Connection : public QObject
 {
 public:
-    Connection(QTcpSocket *socket, size_t served, QObject *parent)
+    Connection(int fd, size_t served, QObject *parent)
         : QObject(parent)
-        , socket(socket)
+        , fd(fd)
         , served(served)
+        , readable(fd, QSocketNotifier::Read)
+        , writable(fd, QSocketNotifier::Write)
     {
-        socket->setParent(this);
+        writable.setEnabled(false);
         idle.setSingleShot(true);
     }
+    ~Connection() override
+    {
+        readable.setEnabled(false);
+        writable.setEnabled(false);
+        if (fd >= 0)
+            ::close(fd);
+    }
 
-    QTcpSocket *socket;
+    int fd;
     const size_t served;
+    QSocketNotifier readable;
+    QSocketNotifier writable;
     QByteArray buffer; // read and not yet handled; never more than one line
+    QByteArray out;    // answered and not yet written
     QByteArray random; // the greeting's random number; empty without a password
     bool authenticated = false;
-    bool busy = false;    // a request waits for the projector
-    bool closing = false; // nothing more is read or answered
-    bool dropped = false; // closed and no longer counted
-    QByteArray request;   // the header of the request under way
-    ProjectorState state; // what the projector's replies brought for it
+    bool busy = false;      // a request waits for the projector
+    bool closing = false;   // nothing more is read or answered
+    bool finishing = false; // closed once |out| is written
+    bool dropped = false;   // closed and no longer counted
+    QByteArray request;     // the header of the request under way
+    ProjectorState state;   // what the projector's replies brought for it
     QTimer idle;
 };
 
@@ -65,7 +121,15 @@ PJLinkBridge::PJLinkBridge(Watcher &watcher, const Options &options, QObject *pa
     , m_options(options)
 {}
 
-PJLinkBridge::~PJLinkBridge() = default;
+PJLinkBridge::~PJLinkBridge()
+{
+    // The connections close with their own objects; the listening sockets here.
+    for (Served &s : m_servers) {
+        delete std::exchange(s.notifier, nullptr);
+        if (s.fd >= 0)
+            ::close(std::exchange(s.fd, -1));
+    }
+}
 
 bool PJLinkBridge::start(QString *why)
 {
@@ -77,68 +141,125 @@ bool PJLinkBridge::start(QString *why)
         Served s;
         s.projector = int(i);
         s.password = p.pjlinkPassword.isEmpty() ? m_options.password : p.pjlinkPassword;
-        if (s.password.isEmpty() && !m_options.listen.isLoopback() && !m_options.noPassword) {
+        const auto address = socketAddress(m_options.listen, 0);
+        if (s.password.isEmpty() && !(address && address->loopback) && !m_options.noPassword) {
             *why = QStringLiteral("\"%1\" would answer PJLink on %2 without a password: give it "
                                   "pjlink-password=... in the venue, or --pjlink-password-file, "
                                   "or --pjlink-no-password")
-                       .arg(p.name, m_options.listen.toString());
+                       .arg(p.name, m_options.listen);
             return false;
         }
         m_servers.push_back(s);
     }
     for (size_t i = 0; i < m_servers.size(); ++i) {
         Served &s = m_servers[i];
-        s.server = new QTcpServer(this);
-        s.server->setMaxPendingConnections(m_options.maxConnections);
         const VenueProjector &p = watched[size_t(s.projector)].projector;
-        if (!s.server->listen(m_options.listen, quint16(p.pjlinkPort))) {
+        const auto address = socketAddress(m_options.listen, quint16(p.pjlinkPort));
+        QString failure;
+        if (address) {
+            s.fd =
+                ::socket(address->storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            const int on = 1;
+            if (s.fd < 0 || ::setsockopt(s.fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0
+                || ::bind(s.fd, reinterpret_cast<const sockaddr *>(&address->storage),
+                          address->length)
+                       != 0
+                || ::listen(s.fd, m_options.maxConnections * 2) != 0)
+                failure = QString::fromLocal8Bit(std::strerror(errno));
+        } else {
+            failure = QStringLiteral("not an IP address");
+        }
+        if (!failure.isEmpty()) {
             *why = QStringLiteral("\"%1\" cannot answer PJLink on %2 port %3: %4")
-                       .arg(p.name, m_options.listen.toString())
+                       .arg(p.name, m_options.listen)
                        .arg(p.pjlinkPort)
-                       .arg(s.server->errorString());
-            for (Served &other : m_servers)
-                delete std::exchange(other.server, nullptr);
+                       .arg(failure);
+            for (Served &other : m_servers) {
+                delete std::exchange(other.notifier, nullptr);
+                if (other.fd >= 0)
+                    ::close(std::exchange(other.fd, -1));
+            }
             m_servers.clear();
             return false;
         }
-        connect(s.server, &QTcpServer::newConnection, this, [this, i]() { accept(i); });
+        s.notifier = new QSocketNotifier(s.fd, QSocketNotifier::Read, this);
+        connect(s.notifier, &QSocketNotifier::activated, this, [this, i]() { accept(i); });
     }
     return true;
+}
+
+bool PJLinkBridge::isAddress(const QString &text)
+{
+    return socketAddress(text, 0).has_value();
 }
 
 void PJLinkBridge::accept(size_t index)
 {
     Served &s = m_servers[index];
-    while (QTcpSocket *socket = s.server->nextPendingConnection()) {
+    for (;;) {
+        const int fd = ::accept4(s.fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
         if (s.connections >= m_options.maxConnections) {
-            socket->abort();
-            socket->deleteLater();
+            ::close(fd);
             continue;
         }
         ++s.connections;
-        auto *c = new Connection(socket, index, this);
-        // Qt keeps no more than one line; the rest waits in the kernel.
-        socket->setReadBufferSize(PJLink::kMaxLine);
+        auto *c = new Connection(fd, index, this);
         c->idle.setInterval(m_options.idleMs);
         connect(&c->idle, &QTimer::timeout, c, [this, c]() { drop(c); });
-        connect(socket, &QTcpSocket::readyRead, c, [this, c]() { pump(c); });
-        connect(socket, &QTcpSocket::bytesWritten, c, [this, c]() { pump(c); });
-        connect(socket, &QTcpSocket::disconnected, c, [this, c]() { drop(c); });
+        connect(&c->readable, &QSocketNotifier::activated, c, [this, c]() { pump(c); });
+        connect(&c->writable, &QSocketNotifier::activated, c, [this, c]() { flush(c); });
         if (!s.password.isEmpty())
             c->random = QByteArray::number(QRandomGenerator::system()->generate(), 16)
                             .rightJustified(8, '0');
         c->idle.start();
-        socket->write(PJLink::greeting(c->random));
+        send(c, PJLink::greeting(c->random));
     }
+}
+
+void PJLinkBridge::send(Connection *c, const QByteArray &bytes)
+{
+    c->out += bytes;
+    flush(c);
+}
+
+void PJLinkBridge::flush(Connection *c)
+{
+    while (!c->dropped && !c->out.isEmpty()) {
+        const ssize_t n = ::send(c->fd, c->out.constData(), size_t(c->out.size()), MSG_NOSIGNAL);
+        if (n < 0 && wouldBlock()) {
+            c->writable.setEnabled(true);
+            return;
+        }
+        if (n <= 0) {
+            drop(c);
+            return;
+        }
+        c->out.remove(0, n);
+    }
+    if (c->dropped)
+        return;
+    // Reading stopped while the answers waited; it goes on afresh, not
+    // from inside this call.
+    const bool waited = c->writable.isEnabled();
+    c->writable.setEnabled(false);
+    if (c->finishing)
+        drop(c);
+    else if (waited)
+        QMetaObject::invokeMethod(
+            c, [this, c]() { pump(c); }, Qt::QueuedConnection);
 }
 
 void PJLinkBridge::pump(Connection *c)
 {
-    QTcpSocket *socket = c->socket;
-    while (!c->busy && !c->closing && socket->state() == QAbstractSocket::ConnectedState) {
-        // A client that does not read its answers is not read either.
-        if (socket->bytesToWrite() > PJLink::kMaxLine)
+    while (!c->closing) {
+        // A client that does not read its answers is not read either, nor
+        // one whose request is under way.
+        if (c->busy || c->out.size() > PJLink::kMaxLine) {
+            c->readable.setEnabled(false);
             return;
+        }
         // The first line carries the digest in front of its request.
         const qsizetype limit =
             PJLink::kMaxLine
@@ -149,10 +270,17 @@ void PJLinkBridge::pump(Connection *c)
                 drop(c);
                 return;
             }
-            const QByteArray more = socket->read(limit - c->buffer.size());
-            if (more.isEmpty())
+            char chunk[PJLink::kMaxLine + PJLink::kDigestLength];
+            const ssize_t n = ::read(c->fd, chunk, size_t(limit - c->buffer.size()));
+            if (n < 0 && wouldBlock()) {
+                c->readable.setEnabled(true);
                 return;
-            c->buffer += more;
+            }
+            if (n <= 0) {
+                drop(c);
+                return;
+            }
+            c->buffer.append(chunk, n);
             continue;
         }
         if (cr + 1 > limit) {
@@ -178,7 +306,9 @@ void PJLinkBridge::drop(Connection *c)
     c->closing = true;
     --m_servers[c->served].connections;
     c->idle.stop();
-    c->socket->abort();
+    c->readable.setEnabled(false);
+    c->writable.setEnabled(false);
+    ::close(std::exchange(c->fd, -1));
     c->deleteLater();
 }
 
@@ -187,7 +317,7 @@ void PJLinkBridge::reply(Connection *c, const QByteArray &text)
     c->busy = false;
     if (c->closing)
         return;
-    c->socket->write(PJLink::answer(PJLink::Request{c->request, nullptr, {}}, text));
+    send(c, PJLink::answer(PJLink::Request{c->request, nullptr, {}}, text));
     c->idle.start();
     QMetaObject::invokeMethod(
         c, [this, c]() { pump(c); }, Qt::QueuedConnection);
@@ -200,8 +330,8 @@ void PJLinkBridge::handle(Connection *c, QByteArray line)
         if (!sameDigest(line.left(PJLink::kDigestLength).toLower(),
                         PJLink::digest(c->random, s.password.toUtf8()))) {
             c->closing = true;
-            c->socket->write(QByteArrayLiteral("PJLINK ERRA\r"));
-            c->socket->disconnectFromHost();
+            c->finishing = true;
+            send(c, QByteArrayLiteral("PJLINK ERRA\r"));
             return;
         }
         c->authenticated = true;

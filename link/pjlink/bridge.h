@@ -3,14 +3,13 @@
 #include "projectors/watcher.h"
 
 #include <QDateTime>
-#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <vector>
 
-class QTcpServer;
+class QSocketNotifier;
 namespace PJLink {
 struct Row;
 }
@@ -27,7 +26,7 @@ class PJLinkBridge : public QObject
 
 public:
     struct Options {
-        QHostAddress listen = QHostAddress(QHostAddress::LocalHost);
+        QString listen = QStringLiteral("127.0.0.1"); // an IPv4 or IPv6 address
         QString password; // for projectors without one of their own; empty for none
         // Listening beyond this machine without a password was asked for.
         bool noPassword = false;
@@ -43,19 +42,24 @@ public:
     bool start(QString *why);
     // The projectors served, by the watcher's index.
     int served() const { return int(m_servers.size()); }
+    // Whether |text| is an IPv4 or IPv6 address to listen on.
+    static bool isAddress(const QString &text);
 
 private:
     class Connection;
     struct Served {
         int projector = -1;
         QString password;
-        QTcpServer *server = nullptr;
+        int fd = -1; // listening
+        QSocketNotifier *notifier = nullptr;
         int connections = 0;
         QDateTime lastCommand; // the last command sent to the projector
     };
 
     void accept(size_t index);
     void pump(Connection *connection);
+    void send(Connection *connection, const QByteArray &bytes);
+    void flush(Connection *connection);
     // Closes at once; the connection is then gone.
     void drop(Connection *connection);
     void handle(Connection *connection, QByteArray line);
