@@ -318,6 +318,8 @@ void PJLinkBridge::reply(Connection *c, const QByteArray &text)
     if (c->closing)
         return;
     send(c, PJLink::answer(PJLink::Request{c->request, nullptr, {}}, text));
+    if (c->dropped)
+        return;
     c->idle.start();
     QMetaObject::invokeMethod(
         c, [this, c]() { pump(c); }, Qt::QueuedConnection);
