@@ -88,12 +88,33 @@ QString readItems(VenueProjector &p, const QStringList &items)
         const QString value = item.mid(equals + 1).trimmed();
         if (equals < 0 || key.isEmpty())
             return QStringLiteral("%1 is not a key=value item").arg(quoted(item));
-        if (key != QLatin1String("address") && key != QLatin1String("baud"))
-            return QStringLiteral("%1 is not a key: use address or baud")
+        static const QStringList keys = {QStringLiteral("address"), QStringLiteral("baud"),
+                                         QStringLiteral("pjlink"),
+                                         QStringLiteral("pjlink-password")};
+        if (!keys.contains(key))
+            return QStringLiteral("%1 is not a key: use address, baud, pjlink or pjlink-password")
                 .arg(quoted(item.left(equals).trimmed()));
         if (seen.contains(key))
             return QStringLiteral("%1 is given twice").arg(key);
         seen << key;
+        if (key == QLatin1String("pjlink")) {
+            bool ok = false;
+            p.pjlinkPort = value.toInt(&ok);
+            if (!ok || p.pjlinkPort < 1 || p.pjlinkPort > 65535
+                || value.startsWith(QLatin1Char('+')))
+                return QStringLiteral("the PJLink port %1 is not a number from 1 to 65535")
+                    .arg(quoted(value));
+            continue;
+        }
+        if (key == QLatin1String("pjlink-password")) {
+            // PJLink passwords are at most 32 characters of printable ASCII.
+            static const QRegularExpression printable(QStringLiteral("^[!-~]{1,32}$"));
+            if (!printable.match(value).hasMatch())
+                return QStringLiteral("the PJLink password must be 1 to 32 printable ASCII "
+                                      "characters without blanks");
+            p.pjlinkPassword = value;
+            continue;
+        }
         if (key == QLatin1String("baud")) {
             if (value == QLatin1String("9600"))
                 p.baudCode = Projector::Baud9600;
@@ -187,6 +208,14 @@ QList<VenueProjector> parse(QByteArrayView iniText)
             p.error = readPort(p);
         if (p.error.isEmpty())
             p.error = readItems(p, items);
+        if (p.error.isEmpty() && p.pjlinkPort != 0) {
+            for (const VenueProjector &earlier : std::as_const(venue)) {
+                if (earlier.usable() && earlier.pjlinkPort == p.pjlinkPort)
+                    p.error = QStringLiteral("the PJLink port %1 is already %2's")
+                                  .arg(p.pjlinkPort)
+                                  .arg(quoted(earlier.name));
+            }
+        }
         if (p.error.isEmpty()) {
             // Each line's key is worked out once: following links costs
             // system calls, and a venue may have hundreds of projectors.

@@ -37,6 +37,7 @@ public:
         QString name;       // the projector's name, for the log
         QString prefix;     // the address prefix; empty for none
         QString command;    // the command word, without its carriage return
+        quint64 ticket = 0; // the caller's mark for a job outside its own round; 0 for none
     };
 
     // One ended exchange, as the window would show it.

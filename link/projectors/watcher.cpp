@@ -158,6 +158,11 @@ void Watcher::poll(int index)
 
 void Watcher::handle(Line &line, const VenueLine::Done &done)
 {
+    if (done.job.ticket != 0) {
+        if (const AskDone asked = m_asks.take(done.job.ticket))
+            asked(done);
+        return;
+    }
     const int index = done.job.projector;
     Watched &w = m_watched[index];
     switch (done.result) {
@@ -263,4 +268,19 @@ void Watcher::pollEnded(int index)
 void Watcher::report(int index, const QString &kind, const QString &from, const QString &to)
 {
     emit changed(Change{QDateTime::currentDateTime(), index, kind, from, to});
+}
+
+void Watcher::ask(int index, const QString &command, bool urgent, const AskDone &done)
+{
+    const Watched &w = m_watched[size_t(index)];
+    VenueLine::Job job{index, w.projector.name, w.projector.prefix, command, ++m_lastTicket};
+    if (m_stopping || m_lines.empty()) {
+        VenueLine::Done d;
+        d.job = job;
+        d.failure = QStringLiteral("watching has ended");
+        done(d);
+        return;
+    }
+    m_asks.insert(job.ticket, done);
+    m_lineOf[size_t(index)]->line->add(job, urgent);
 }
