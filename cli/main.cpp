@@ -2,6 +2,7 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/search.h"
+#include "cli/streams.h"
 #include "cli/venuelist.h"
 #include "cli/venuerun.h"
 #include "cli/watch.h"
@@ -35,18 +36,6 @@ enum Status { Answered = 0, NoAnswer = 1, Usage = 2, PortFailed = 3 };
 
 constexpr int kDefaultTimeoutMs = 1000; // the panel's reply time-out
 constexpr int kMaxTimeoutMs = 600000;
-
-QTextStream &out()
-{
-    static QTextStream s(stdout);
-    return s;
-}
-
-QTextStream &err()
-{
-    static QTextStream s(stderr);
-    return s;
-}
 
 QString hex(uchar byte)
 {

@@ -1,5 +1,6 @@
 #include "cli/watch.h"
 
+#include "cli/streams.h"
 #include "pjlink/bridge.h"
 #include "projectors/metrics.h"
 #include "projectors/venue.h"
@@ -28,18 +29,6 @@ void requestStop(int)
 {
     const char byte = 0;
     (void)!::write(g_stopPipe[1], &byte, 1);
-}
-
-QTextStream &out()
-{
-    static QTextStream s(stdout);
-    return s;
-}
-
-QTextStream &err()
-{
-    static QTextStream s(stderr);
-    return s;
 }
 
 // "lamp 1999 h -> 2000 h", "power on -> standby"; "?" for what was not known.
