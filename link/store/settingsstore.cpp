@@ -113,6 +113,18 @@ struct Match {
     std::optional<Span> value; // value of the first line naming the key
 };
 
+// The name of the section that the non-blank line |text| starts: its first
+// character is '[' and it holds a ']'. Nothing for any other line.
+std::optional<Span> sectionName(QByteArrayView file, Span text)
+{
+    if (file[text.begin] != '[')
+        return std::nullopt;
+    const qsizetype close = find(file, ']', text.begin + 1, text.end);
+    if (close < 0)
+        return std::nullopt;
+    return trimmed(file, {text.begin + 1, close});
+}
+
 Match locate(QByteArrayView file, QByteArrayView section, QByteArrayView key)
 {
     Match m;
@@ -124,17 +136,14 @@ Match locate(QByteArrayView file, QByteArrayView section, QByteArrayView key)
         const Span text = trimmed(file, line.text);
         if (text.begin == text.end)
             continue;
-        if (file[text.begin] == '[') {
-            const qsizetype close = find(file, ']', text.begin + 1, text.end);
-            if (close >= 0) {
-                inSection = sameName(view(file, trimmed(file, {text.begin + 1, close})), section);
-                inFirst = inSection && !m.sectionSeen;
-                if (inSection)
-                    m.sectionSeen = true;
-                if (inFirst)
-                    m.lastOfSection = line;
-                continue;
-            }
+        if (const auto name = sectionName(file, text)) {
+            inSection = sameName(view(file, *name), section);
+            inFirst = inSection && !m.sectionSeen;
+            if (inSection)
+                m.sectionSeen = true;
+            if (inFirst)
+                m.lastOfSection = line;
+            continue;
         }
         if (!inSection)
             continue;
@@ -201,12 +210,9 @@ QList<Entry> entries(QByteArrayView file, QByteArrayView section)
         const Span text = trimmed(file, line.text);
         if (text.begin == text.end)
             continue;
-        if (file[text.begin] == '[') {
-            const qsizetype close = find(file, ']', text.begin + 1, text.end);
-            if (close >= 0) {
-                inSection = sameName(view(file, trimmed(file, {text.begin + 1, close})), section);
-                continue;
-            }
+        if (const auto name = sectionName(file, text)) {
+            inSection = sameName(view(file, *name), section);
+            continue;
         }
         const qsizetype equals = inSection ? find(file, '=', text.begin, text.end) : -1;
         if (equals >= 0)
