@@ -4,31 +4,8 @@
 # Prints the median wall time of RUNS runs, its ratio to one projector's, and
 # the largest peak RSS. Usage: bench/venue.sh BUILD_DIR [RUNS]
 set -euo pipefail
-# The serial library writes a lock file under /run/lock for every open and
-# syncs it to the disk. On a Debian system /run is a tmpfs and that costs
-# nothing; in a container whose /run/lock is on the disk it costs several
-# milliseconds per line. Run as root, the benchmark gives itself a private
-# tmpfs there, as the system would have it.
-if [ "$(id -u)" = 0 ] && [ -z "${ORVA_BENCH_PRIVATE_LOCKS:-}" ] &&
-    [ "$(stat -f -c %T /run/lock)" != tmpfs ]; then
-    exec env ORVA_BENCH_PRIVATE_LOCKS=1 unshare -m sh -c \
-        'mount -t tmpfs tmpfs /run/lock && exec "$0" "$@"' "$0" "$@"
-fi
-build=$(realpath "$1")
+. "$(dirname "$0")/common.sh"
 runs=${2:-5}
-sim=$build/sim/orva-sim
-ctl=$build/cli/orvactl
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-ulimit -n "$(ulimit -Hn)"
-export XDG_CONFIG_HOME=$work/config
-mkdir -p "$XDG_CONFIG_HOME"
 
 # start_sim NAME ARGS...: starts orva-sim and waits for its N lines of ports.
 start_sim() {
@@ -36,12 +13,7 @@ start_sim() {
     shift 2
     "$sim" "$@" >"$out" &
     pids+=($!)
-    for _ in $(seq 500); do
-        [ "$(wc -l <"$out")" -ge "$count" ] && return
-        sleep 0.02
-    done
-    echo "orva-sim did not start: $*" >&2
-    exit 1
+    wait_lines "$out" "$count"
 }
 
 # venue FILE [SUFFIX]: one projector per port line of FILE.

@@ -3,40 +3,13 @@
 # 10 s interval for DURATION seconds (300 by default): the watcher's average
 # CPU share of one core, its RSS after the first minute and at the end, and
 # the shortest time between two commands on one line. Then the reconnect
-# times: an adapter's stable name coming back, and ser2net coming back.
+# time when an adapter's stable name comes back.
 # Usage: bench/watch.sh BUILD_DIR [DURATION]
 set -euo pipefail
-# As in venue.sh: the serial library's lock files on a tmpfs, as on Debian.
-if [ "$(id -u)" = 0 ] && [ -z "${ORVA_BENCH_PRIVATE_LOCKS:-}" ] &&
-    [ "$(stat -f -c %T /run/lock)" != tmpfs ]; then
-    exec env ORVA_BENCH_PRIVATE_LOCKS=1 unshare -m sh -c \
-        'mount -t tmpfs tmpfs /run/lock && exec "$0" "$@"' "$0" "$@"
-fi
-build=$(realpath "$1")
+. "$(dirname "$0")/common.sh"
 duration=${2:-300}
-sim=$build/sim/orva-sim
-ctl=$build/cli/orvactl
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-ulimit -n "$(ulimit -Hn)"
-export XDG_CONFIG_HOME=$work/config
-mkdir -p "$XDG_CONFIG_HOME"
 hz=$(getconf CLK_TCK)
 
-wait_lines() { # FILE COUNT
-    for _ in $(seq 500); do
-        [ -f "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ] && return
-        sleep 0.02
-    done
-    echo "timed out waiting for $1" >&2
-    exit 1
-}
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
 
