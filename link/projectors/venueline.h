@@ -37,6 +37,7 @@ public:
         QString name;       // the projector's name, for the log
         QString prefix;     // the address prefix; empty for none
         QString command;    // the command word, without its carriage return
+        bool person = false; // asked for by a person, not by a poll
     };
 
     // One ended exchange, as the window would show it.
