@@ -55,13 +55,16 @@ QString VenueModel::text(int row, int column) const
                    ? w.projector.port
                    : QStringLiteral("%1 (%2)").arg(w.projector.port, w.projector.device);
     case Link:
+        // The panel holds the line: nothing is asked meanwhile.
+        if (m_inPanel.contains(row))
+            return tr("in the panel");
         switch (w.link) {
         case Watcher::Link::Open:
             return w.silent ? tr("silent") : tr("open");
         case Watcher::Link::Lost:
             return w.waiting ? tr("lost, waiting to reconnect") : tr("lost");
         case Watcher::Link::InUse:
-            return m_inPanel.contains(row) ? tr("in the panel") : tr("in use");
+            return tr("in use");
         case Watcher::Link::Unknown:
             break;
         }
