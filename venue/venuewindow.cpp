@@ -165,16 +165,16 @@ void VenueWindow::exchanged(int index, const VenueLine::Done &done)
     std::deque<QString> &log = m_log[index];
     QStringList lines;
     if (!done.sentText.isEmpty())
-        lines << tr("%1  sent      %2").arg(time, done.sentText);
+        lines << tr("%1  sent      %2").arg(time, done.sentText.trimmed());
     switch (done.result) {
     case VenueLine::Result::Answered:
-        lines << tr("%1  received  %2").arg(time, done.replyText);
+        lines << tr("%1  received  %2").arg(time, done.replyText.trimmed());
         if (done.status && !done.status->isEmpty())
             lines << tr("%1  status    %2").arg(time, *done.status);
         break;
     case VenueLine::Result::NoAnswer:
         if (!done.replyText.isEmpty())
-            lines << tr("%1  received  %2").arg(time, done.replyText);
+            lines << tr("%1  received  %2").arg(time, done.replyText.trimmed());
         lines << tr("%1  no answer").arg(time);
         break;
     case VenueLine::Result::PortFailed:

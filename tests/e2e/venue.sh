@@ -40,8 +40,8 @@ venue_pid=$!
 pids+=($venue_pid)
 
 # The simulator that venue.py starts again, and the panel it opens, end too.
-trap 'kill $(cat "$work/more.pids" 2>/dev/null) 2>/dev/null; cleanup' EXIT
-if ! WORK="$work" BUILD="$build" LINE_LOG="$log" /usr/bin/python3 tests/e2e/venue.py "$venue_pid"; then
+trap 'kill $(cat "$work/more.pids" 2>/dev/null) 2>/dev/null || true; cleanup' EXIT
+if ! WORK="$work" BUILD="$build" LINE_LOG="$log" /usr/bin/python3 -u tests/e2e/venue.py "$venue_pid"; then
   echo "--- program output"; cat "$work/venue.out"
   echo "--- its log"; tail -40 "$work/venue.log"
   exit 1
