@@ -250,8 +250,7 @@ void VenueWindow::powerOff()
     for (const int index : chosen)
         names << m_watcher.watched()[index].projector.name;
     QMessageBox ask(QMessageBox::Question, tr("Power off"),
-                    tr("Power off %n projector(s): %1?", nullptr, int(chosen.size()))
-                        .arg(names.join(QStringLiteral(", "))),
+                    tr("Power off %1?").arg(names.join(QStringLiteral(", "))),
                     QMessageBox::Yes | QMessageBox::No, this);
     ask.setDefaultButton(QMessageBox::No);
     if (ask.exec() != QMessageBox::Yes)
