@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -145,6 +146,10 @@ VenueWindow::VenueWindow(Watcher &watcher, std::optional<int> lampWarnHours, QWi
     connect(&watcher, &Watcher::exchanged, this, &VenueWindow::exchanged);
     m_panelCheck.setInterval(500);
     connect(&m_panelCheck, &QTimer::timeout, this, &VenueWindow::checkPanels);
+
+    // Ctrl+Q closes the window, keeping its size and column widths.
+    auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
 
     restoreLayout();
     updateBar();

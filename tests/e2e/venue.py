@@ -221,6 +221,34 @@ def main():
             fail("the settings file changed")
     print("ok: the settings file is unchanged")
 
+    def xdotool(*args):
+        return subprocess.run(["xdotool", *args], capture_output=True, text=True,
+                              check=True).stdout
+
+    xid = xdotool("search", "--sync", "--onlyvisible", "--pid", str(pid)).split()[0]
+    xdotool("windowsize", xid, "700", "300")
+    time.sleep(0.3)
+    xdotool("windowfocus", "--sync", xid)
+    xdotool("key", "ctrl+q")
+    settings = os.path.join(WORK, "config/ORVA.ini")
+    with open(os.path.join(WORK, "before.ini"), "rb") as f:
+        before = f.read()
+    if not poll(lambda: b"Columns=" in open(settings, "rb").read()):
+        fail("Ctrl+Q stored nothing")
+    stored = open(settings, "rb").read()
+    if not stored.startswith(before) or not stored[len(before):].lstrip(b"\n").startswith(
+            b"[VenueWindow]\nSize=700,300\nColumns="):
+        fail("the settings file reads " + repr(stored))
+    print("ok: Ctrl+Q stores the size in [VenueWindow] and nothing else")
+    again = subprocess.Popen([os.path.join(BUILD, "venue/orva-venue")], stderr=subprocess.DEVNULL)
+    with open(os.path.join(WORK, "more.pids"), "a", encoding="ascii") as f:
+        f.write(f"{again.pid}\n")
+    xid = xdotool("search", "--sync", "--onlyvisible", "--pid", str(again.pid)).split()[0]
+    if "Geometry: 700x300" not in xdotool("getwindowgeometry", xid):
+        fail("the next window opens at " + xdotool("getwindowgeometry", xid))
+    print("ok: the next window opens at 700x300")
+    again.terminate()
+
 
 if __name__ == "__main__":
     main()
