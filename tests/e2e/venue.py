@@ -3,7 +3,8 @@
 
 Usage: venue.py PID, with WORK, BUILD and LINE_LOG set by venue.sh. Checks,
 exiting 1 at the first failure:
-  - the rows of Hall A, Hall B and Desk show their link, power and lamp;
+  - the rows of Hall A, Hall B, Desk and Annex (behind ser2net) show their
+    link, power and lamp;
   - a power on sent to Hall A by orvactl appears in its row;
   - Hall B's line, lost with its simulator, shows as lost and comes back,
     and the bar above the table counts it meanwhile;
@@ -80,6 +81,11 @@ def wait_for(table, what, check):
     print("ok: " + what)
 
 
+def row_of(table, name):
+    return next(r for r in range(Atspi.Table.get_n_rows(table))
+                if Atspi.Table.get_accessible_at(table, r, 0).get_name() == name)
+
+
 def text_of(node):
     return Atspi.Text.get_text(node, 0, Atspi.Text.get_character_count(node))
 
@@ -125,13 +131,15 @@ def main():
     if not all(buttons.values()):
         fail(f"buttons not found by name: {buttons}")
 
-    wait_for(table, "the three rows read their link, power and lamp",
-             lambda t: sorted(t) == ["Desk", "Hall A", "Hall B"]
+    wait_for(table, "the four rows read their link, power and lamp",
+             lambda t: sorted(t) == ["Annex", "Desk", "Hall A", "Hall B"]
              and all(t[n]["Link"] == "open" for n in t)
              and t["Hall A"]["Power"] == "standby" and t["Desk"]["Power"] == "on"
              and t["Hall A"]["Lamp hours"].endswith(" h") and t["Desk"]["Lamp hours"] == ""
+             and t["Annex"]["Power"] == "standby" and t["Annex"]["Lamp hours"] == "1234 h"
+             and t["Annex"]["Port"].startswith("rfc2217://127.0.0.1:")
              and t["Hall A"]["Port"] == os.path.join(WORK, "hall-a"))
-    description = Atspi.Table.get_accessible_at(table, 0, 3).get_description()
+    description = Atspi.Table.get_accessible_at(table, row_of(table, "Desk"), 3).get_description()
     if not description.startswith("Desk: link open, power on"):
         fail("a row's description reads " + repr(description))
     print("ok: a row's description reads " + repr(description))
@@ -160,10 +168,8 @@ def main():
     if not poll(lambda: bar_text(window) == "All is well: no projector needs attention"):
         fail("the bar reads " + repr(bar_text(window)))
 
-    row = next(r for r in range(3) if Atspi.Table.get_accessible_at(table, r, 0).get_name()
-               == "Hall A")
-    box = Atspi.Component.get_extents(Atspi.Table.get_accessible_at(table, row, 0),
-                                      Atspi.CoordType.SCREEN)
+    cell = Atspi.Table.get_accessible_at(table, row_of(table, "Hall A"), 0)
+    box = Atspi.Component.get_extents(cell, Atspi.CoordType.SCREEN)
     subprocess.run(["xdotool", "mousemove", str(box.x + box.width // 2),
                     str(box.y + box.height // 2), "click", "--repeat", "2", "1"], check=True)
     view = poll(lambda: next((v for v in (find(d, Atspi.Role.TEXT, "Recent exchanges with Hall A")
@@ -188,7 +194,7 @@ def main():
     press(find(ask, Atspi.Role.PUSH_BUTTON, "Yes"))
     wait_for(table, "Power off switches off the two selected rows",
              lambda t: t["Hall A"]["Power"] == "standby" and t["Hall B"]["Power"] == "standby"
-             and t["Desk"]["Power"] == "on")
+             and t["Desk"]["Power"] == "on" and t["Annex"]["Power"] == "standby")
     if log_lines("sent", "43 30 31 0D") != ["Hall A", "Hall B"]:
         fail("C01 went to " + repr(log_lines("sent", "43 30 31 0D")))
     print("ok: C01 went to Hall A and Hall B alone")
