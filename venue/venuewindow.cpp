@@ -374,13 +374,14 @@ void VenueWindow::restoreLayout()
     if (okWidth && okHeight && width >= 200 && height >= 150 && width <= 10000 && height <= 10000)
         resize(width, height);
     else
-        resize(900, 420);
-    const QStringList columns = stored[1].split(QLatin1Char(','), Qt::SkipEmptyParts);
-    for (int i = 0; i < columns.size() && i < VenueModel::ColumnCount; ++i) {
+        resize(1180, 420);
+    // Widths that fit the usual contents, for the columns not stored.
+    static constexpr int kWidths[VenueModel::ColumnCount] = {140, 260, 190, 160, 60, 150, 160, 100};
+    const QStringList columns = stored[1].split(QLatin1Char(','));
+    for (int i = 0; i < VenueModel::ColumnCount; ++i) {
         bool ok = false;
-        const int w = columns[i].trimmed().toInt(&ok);
-        if (ok && w >= 10 && w <= 2000)
-            m_table->setColumnWidth(i, w);
+        const int w = columns.value(i).trimmed().toInt(&ok);
+        m_table->setColumnWidth(i, ok && w >= 10 && w <= 2000 ? w : kWidths[i]);
     }
 }
 
