@@ -203,9 +203,12 @@ def main():
     press(buttons["Open panel"])
     desktop = Atspi.get_desktop(0)
     panel = poll(lambda: next((a for a in children(desktop) if a.get_name() == "orva"
-                               and a.get_process_id() != pid), None))
+                               and a.get_process_id() != pid), None), tries=600)
     if not panel:
-        fail("Open panel started no panel")
+        fail("Open panel started no panel; on the bus: "
+             + repr([(a.get_name(), a.get_process_id()) for a in children(desktop)])
+             + "; the button is " + ("enabled" if buttons["Open panel"].get_state_set().contains(
+                 Atspi.StateType.ENABLED) else "disabled"))
     with open(os.path.join(WORK, "more.pids"), "a", encoding="ascii") as f:
         f.write(f"{panel.get_process_id()}\n")
     wait_for(table, "Desk's row reads in the panel", lambda t: t["Desk"]["Link"] == "in the panel")
