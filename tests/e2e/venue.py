@@ -61,18 +61,11 @@ def find(root, role, name):
     return next((n for n in walk(root) if n.get_role() == role and n.get_name() == name), None)
 
 
-def application(pid):
-    desktop = Atspi.get_desktop(0)
-    return poll(lambda: next((a for a in children(desktop) if a.get_process_id() == pid), None))
-
-
 def rows(table):
     """{name: {column: text}} as the table reads now."""
-    result = {}
-    for r in range(Atspi.Table.get_n_rows(table)):
-        cells = [Atspi.Table.get_accessible_at(table, r, c).get_name() for c in range(len(COLUMNS))]
-        result[cells[0]] = dict(zip(COLUMNS, cells))
-    return result
+    cells = [[Atspi.Table.get_accessible_at(table, r, c).get_name() for c in range(len(COLUMNS))]
+             for r in range(Atspi.Table.get_n_rows(table))]
+    return {row[0]: dict(zip(COLUMNS, row)) for row in cells}
 
 
 def wait_for(table, what, check):
@@ -97,10 +90,8 @@ def bar_text(window):
 
 
 def select(table, names):
-    Atspi.Table.clear_selection(table) if hasattr(Atspi.Table, "clear_selection") else None
     for r in range(Atspi.Table.get_n_rows(table)):
-        if Atspi.Table.is_row_selected(table, r):
-            Atspi.Table.remove_row_selection(table, r)
+        Atspi.Table.remove_row_selection(table, r)
     for r in range(Atspi.Table.get_n_rows(table)):
         if Atspi.Table.get_accessible_at(table, r, 0).get_name() in names:
             Atspi.Table.add_row_selection(table, r)
@@ -113,13 +104,14 @@ def press(button):
 def log_lines(event, hex_bytes):
     """The projectors that the venue's log shows |hex_bytes| sent to."""
     with open(os.path.join(WORK, "venue.log"), encoding="utf-8") as log:
-        fields = [line.rstrip("\n").split("\t") for line in log]
-    return sorted({f[1] for f in fields if len(f) == 5 and f[2] == event and f[4] == hex_bytes})
+        return sorted({f[1] for f in (line.rstrip("\n").split("\t") for line in log)
+                       if len(f) == 5 and f[2] == event and f[4] == hex_bytes})
 
 
 def main():
     pid = int(sys.argv[1])
-    app = application(pid)
+    desktop = Atspi.get_desktop(0)
+    app = poll(lambda: next((a for a in children(desktop) if a.get_process_id() == pid), None))
     window = app and poll(lambda: app.get_child_count() > 0 and app.get_child_at_index(0))
     if not window:
         fail("the venue window is not on the accessibility bus")
@@ -201,7 +193,6 @@ def main():
 
     select(table, {"Desk"})
     press(buttons["Open panel"])
-    desktop = Atspi.get_desktop(0)
     panel = poll(lambda: next((a for a in children(desktop) if a.get_name() == "orva"
                                and a.get_process_id() != pid), None), tries=600)
     if not panel:
