@@ -2,10 +2,11 @@
 // over the same port, framing and decoding as the window.
 
 #include "cli/search.h"
+#include "cli/venuelist.h"
 #include "cli/venuerun.h"
 #include "cli/watch.h"
-#include "cli/venuelist.h"
 #include "facts/projector.h"
+#include "pjlink/bridge.h"
 #include "ports/mscomm.h"
 #include "ports/portmap.h"
 #include "ports/portreason.h"
@@ -18,9 +19,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <memory>
@@ -48,6 +51,39 @@ QTextStream &err()
 QString hex(uchar byte)
 {
     return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// Reads the PJLink options of watch into |o|; the reason when one is wrong.
+QString pjlinkOptions(bool pjlink, const QString &listen, const QString &passwordFile,
+                      bool noPassword, WatchOptions &o)
+{
+    if (!pjlink) {
+        if (!listen.isEmpty() || !passwordFile.isEmpty() || noPassword)
+            return QStringLiteral("--pjlink-listen, --pjlink-password-file and "
+                                  "--pjlink-no-password go with --pjlink.");
+        return QString();
+    }
+    o.pjlink = true;
+    o.pjlinkNoPassword = noPassword;
+    if (!listen.isEmpty()) {
+        if (!PJLinkBridge::isAddress(listen))
+            return QStringLiteral("--pjlink-listen takes an IP address, not \"%1\".").arg(listen);
+        o.pjlinkListen = listen;
+    }
+    if (!passwordFile.isEmpty()) {
+        QFile file(passwordFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read the PJLink password file %1: %2")
+                .arg(passwordFile, file.errorString());
+        const QString password = QString::fromUtf8(file.readLine(256)).trimmed();
+        static const QRegularExpression printable(QStringLiteral("^[!-~]{1,32}$"));
+        if (!printable.match(password).hasMatch())
+            return QStringLiteral("the first line of %1 is no PJLink password: 1 to 32 printable "
+                                  "ASCII characters without blanks")
+                .arg(passwordFile);
+        o.pjlinkPassword = password;
+    }
+    return QString();
 }
 
 int usageError(const QString &message)
@@ -390,7 +426,11 @@ int main(int argc, char *argv[])
         "are used. With --projector NAME or --all the commands run on projectors of\n"
         "the venue, all lines at once, and every output line names its projector.\n"
         "Exit status: 0 every command was answered, 1 one got no answer,\n"
-        "2 usage error (nothing was sent), 3 a port cannot be opened or was lost."));
+        "2 usage error (nothing was sent), 3 a port cannot be opened or was lost.\n"
+        "watch --pjlink answers PJLink for each projector with a pjlink= port, on\n"
+        "--pjlink-listen ADDRESS (default 127.0.0.1), with the password of its venue\n"
+        "line or of --pjlink-password-file FILE; beyond this machine only with\n"
+        "passwords, or with --pjlink-no-password."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
@@ -436,10 +476,33 @@ int main(int argc, char *argv[])
         QStringLiteral("metrics"),
         QStringLiteral("watch: keep the venue's state in FILE, in the Prometheus text format."),
         QStringLiteral("FILE"));
+    const QCommandLineOption pjlinkOption(
+        QStringLiteral("pjlink"),
+        QStringLiteral("watch: answer PJLink for each projector with a pjlink= port."));
+    const QCommandLineOption pjlinkListenOption(
+        QStringLiteral("pjlink-listen"),
+        QStringLiteral("watch: answer PJLink on ADDRESS (default 127.0.0.1)."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption pjlinkPasswordOption(
+        QStringLiteral("pjlink-password-file"),
+        QStringLiteral("watch: the PJLink password, the first line of FILE, for projectors "
+                       "without their own."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption pjlinkNoPasswordOption(
+        QStringLiteral("pjlink-no-password"),
+        QStringLiteral("watch: answer PJLink beyond this machine without a password."));
     parser.addOptions({portOption, deviceOption, baudOption, addressOption, timeoutOption,
                        jsonOption, projectorOption, allOption, intervalOption, lampWarnOption,
                        logOption, metricsOption});
-    parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("send, status, watch, list or projectors."));
+    // Told in the description above: their long names would widen every
+    // option's column.
+    for (QCommandLineOption option :
+         {pjlinkOption, pjlinkListenOption, pjlinkPasswordOption, pjlinkNoPasswordOption}) {
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    parser.addPositionalArgument(QStringLiteral("action"),
+                                 QStringLiteral("send, status, watch, list or projectors."));
     parser.addPositionalArgument(QStringLiteral("arguments"),
                                  QStringLiteral("Commands for send, words for list."),
                                  QStringLiteral("[ARGUMENT...]"));
@@ -472,7 +535,8 @@ int main(int argc, char *argv[])
     }
 
     const bool watching = action == QLatin1String("watch");
-    for (const auto &own : {intervalOption, lampWarnOption, metricsOption}) {
+    for (const auto &own : {intervalOption, lampWarnOption, metricsOption, pjlinkOption,
+                            pjlinkListenOption, pjlinkPasswordOption, pjlinkNoPasswordOption}) {
         if (parser.isSet(own) && !watching)
             return usageError(
                 QStringLiteral("--%1 goes with watch only.").arg(own.names().constFirst()));
@@ -499,7 +563,8 @@ int main(int argc, char *argv[])
                     QStringLiteral("CR6")};
     } else {
         return usageError(
-            QStringLiteral("unknown action \"%1\": use send, status, watch, list or projectors.").arg(action));
+            QStringLiteral("unknown action \"%1\": use send, status, watch, list or projectors.")
+                .arg(action));
     }
 
     int timeoutMs = kDefaultTimeoutMs;
@@ -550,6 +615,11 @@ int main(int argc, char *argv[])
                                           .arg(parser.value(lampWarnOption)));
                 o.lampWarnHours = hours;
             }
+            const QString why = pjlinkOptions(
+                parser.isSet(pjlinkOption), parser.value(pjlinkListenOption),
+                parser.value(pjlinkPasswordOption), parser.isSet(pjlinkNoPasswordOption), o);
+            if (!why.isEmpty())
+                return usageError(why);
             return watch(o);
         }
         return runVenue(*chosen, commands, action == QLatin1String("status"), json, timeoutMs,

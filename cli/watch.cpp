@@ -1,5 +1,6 @@
 #include "cli/watch.h"
 
+#include "pjlink/bridge.h"
 #include "projectors/metrics.h"
 #include "projectors/venue.h"
 #include "projectors/watcher.h"
@@ -122,8 +123,13 @@ public:
         connect(m_watcher.get(), &Watcher::changed, this, &Session::print);
         connect(m_watcher.get(), &Watcher::roundEnded, this, &Session::writeMetrics);
         connect(m_watcher.get(), &Watcher::stopped, this, &Session::stopped);
+        if (m_options.pjlink)
+            serve();
         m_watcher->start();
     }
+
+    // The PJLink bridge could not start at all.
+    bool failed() const { return m_failed; }
 
     // The settings file changed: its bad lines are told again, and a venue
     // that changed is watched afresh.
@@ -134,6 +140,7 @@ public:
             return;
         m_restarting = true;
         m_next = now;
+        m_bridge.reset();
         m_watcher->stop();
     }
 
@@ -142,11 +149,30 @@ public:
         if (m_ending)
             return;
         m_ending = true;
+        m_bridge.reset();
         if (!m_restarting)
             m_watcher->stop();
     }
 
 private:
+    void serve()
+    {
+        PJLinkBridge::Options o;
+        o.listen = m_options.pjlinkListen;
+        o.password = m_options.pjlinkPassword;
+        o.noPassword = m_options.pjlinkNoPassword;
+        m_bridge = std::make_unique<PJLinkBridge>(*m_watcher, o);
+        QString why;
+        if (!m_bridge->start(&why)) {
+            m_bridge.reset();
+            err() << "orvactl: " << why << "\n";
+            m_failed = true;
+        } else if (m_bridge->served() == 0) {
+            err() << "orvactl: no projector watched has a pjlink= port; none answers PJLink\n";
+        }
+        err().flush();
+    }
+
     void stopped()
     {
         writeMetrics();
@@ -204,6 +230,8 @@ private:
     const WatchOptions m_options;
     std::unique_ptr<LineLog> m_log;
     std::unique_ptr<Watcher> m_watcher;
+    std::unique_ptr<PJLinkBridge> m_bridge;
+    bool m_failed = false;
     QList<VenueProjector> m_projectors;
     QList<VenueProjector> m_next;
     bool m_restarting = false;
@@ -259,5 +287,8 @@ int watch(const WatchOptions &options)
     QObject::connect(&settings, &QFileSystemWatcher::directoryChanged, &session, changed);
 
     session.begin(chosen(options.names));
+    if (session.failed())
+        return 3; // as for a port that cannot be opened
+
     return QCoreApplication::exec();
 }

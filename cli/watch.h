@@ -15,6 +15,11 @@ struct WatchOptions {
     bool json = false;
     QString logPath;     // empty: no log
     QString metricsPath; // empty: no metrics file
+    // PJLink for the projectors with a pjlink= port.
+    bool pjlink = false;
+    QString pjlinkListen = QStringLiteral("127.0.0.1");
+    QString pjlinkPassword; // for those without their own; empty for none
+    bool pjlinkNoPassword = false;
 };
 
 // Runs until a stop signal; returns the exit status.

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -202,6 +203,8 @@ void TstFaults::openRefused_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("held by another ORVA") << "orva"
                                           << "is in use by another program";
+    QTest::newRow("a network port held by another ORVA") << "orva on a network port"
+                                                         << "is in use by another program.\n";
     // A terminal program opens the line for exclusive access.
     QTest::newRow("held by a plain program") << "exclusive"
                                              << "is in use by another program";
@@ -222,11 +225,15 @@ void TstFaults::openRefused()
 
     PtyLine line;
     QVERIFY(line.isValid());
-    const QByteArray slave = QFile::encodeName(line.slavePath());
+    QTcpServer server; // a serial device server's port
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const bool network = holder.endsWith(QLatin1String("network port"));
+    const QByteArray slave = network ? "tcp://127.0.0.1:" + QByteArray::number(server.serverPort())
+                                     : QFile::encodeName(line.slavePath());
     QProcess other;
     QTemporaryDir otherConfig;
     int exclusive = -1;
-    if (holder == QLatin1String("orva")) {
+    if (holder.startsWith(QLatin1String("orva"))) {
         QFile ini(otherConfig.filePath(QStringLiteral("ORVA.ini")));
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[StartUP]\nComPort=3\n[Ports]\nCOM3=" + slave + "\n");
@@ -240,8 +247,12 @@ void TstFaults::openRefused()
         const QString log = otherConfig.filePath(QStringLiteral("no-such-folder/orva.log"));
         other.start(QStringLiteral(ORVA_PROGRAM), {QStringLiteral("--log"), log});
         QVERIFY(other.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(lockFileExists(line.slavePath()), 30000);
-        const QString told = QString::fromLocal8Bit(other.readAllStandardError());
+        other.setReadChannel(QProcess::StandardError); // it tells before it opens the port
+        QTRY_VERIFY_WITH_TIMEOUT(
+            other.canReadLine()
+                && (network ? server.hasPendingConnections() : lockFileExists(line.slavePath())),
+            30000);
+        const QString told = QString::fromLocal8Bit(other.readAll());
         QVERIFY2(told.count(QLatin1String("orva: the log")) == 1
                      && ("\n" + told)
                             .contains("\norva: the log " + log
@@ -260,7 +271,13 @@ void TstFaults::openRefused()
 
     // Root passes both the permission check and exclusive access: those
     // cases are asked as an unprivileged user.
-    if (holder != QLatin1String("orva") && ::geteuid() == 0) {
+    if (network) {
+        QProcess orvactl;
+        orvactl.start(QStringLiteral(ORVACTL), {"--device", slave, "send", "CR0"});
+        QVERIFY(orvactl.waitForFinished(30000));
+        const QString told = QString::fromLocal8Bit(orvactl.readAllStandardError());
+        QVERIFY2(orvactl.exitCode() == 3 && told.endsWith(slave + " " + reason), qPrintable(told));
+    } else if (!holder.startsWith(QLatin1String("orva")) && ::geteuid() == 0) {
         const QString failure = runAsNobody(line.slavePath());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
     } else {
@@ -278,7 +295,7 @@ void TstFaults::openRefused()
         other.kill();
         QVERIFY(other.waitForFinished());
         MSComm again;
-        again.setDevice(line.slavePath());
+        again.setDevice(QFile::decodeName(slave));
         QVERIFY2(again.setPortOpen(true), qPrintable(again.openFailureText()));
     }
 }

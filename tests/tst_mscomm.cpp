@@ -397,9 +397,15 @@ void TstMSComm::otherProgramsLocks()
     PtyLine line;
     const QString number = line.slavePath().section('/', -1);
     QTemporaryDir adapters; // stands in for /dev/serial/by-id
+    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(adapters.path()));
+    // The line was opened once before its link came: the folder is read anew.
+    QVERIFY(QFile::link("/dev/null", adapters.filePath("other")));
+    MSComm before;
+    before.setDevice(line.slavePath());
+    QVERIFY(before.setPortOpen(true));
+    before.setPortOpen(false);
     const QString link = adapters.filePath("adapter");
     QVERIFY(QFile::link(line.slavePath(), link));
-    qputenv("ORVA_SERIAL_BY_ID", QFile::encodeName(adapters.path()));
     const QString lock = "/var/lock/LCK.." + QString(lockName).replace("%1", number);
     QProcess other;
     const auto cleanUp = qScopeGuard([&] {

@@ -9,13 +9,17 @@
 #include "sim/projector.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -198,6 +202,7 @@ private slots:
     void lostAndBack();
     void venueAtOnce_data();
     void venueAtOnce();
+    void watchVenue();
 };
 
 void TstNetwork::panelThroughServer_data()
@@ -312,6 +317,11 @@ void TstNetwork::dropClosesOnce()
     QVERIFY2(counter.count <= 5, qPrintable(QString::number(counter.count)));
     QVERIFY(!port.output("C00\r"));
     QCOMPARE(port.input(), QString());
+    MSComm next; // the lost line is free for the next
+    next.setDevice(server->address(scheme == "tcp" ? "rfc2217" : "tcp"));
+    QVERIFY(!next.setPortOpen(true));
+    QVERIFY2(next.openFailure() == MSComm::OpenFailure::ConnectionRefused,
+             qPrintable(next.openFailureText()));
     // Closing again is harmless.
     QVERIFY(port.setPortOpen(false));
     QCOMPARE(lost.count(), 1);
@@ -410,6 +420,11 @@ void TstNetwork::openWithoutWaiting_data()
         << "silent" << failed << "" << int(F::NoAnswer) << ": no answer within 2 seconds.";
     QTest::newRow("closed while opening") << "silent" << none << "close" << 0 << "";
     QTest::newRow("destroyed while opening") << "silent" << none << "destroy" << 0 << "";
+    const QStringList turn{"openFailed", "silent openFailed"};
+    QTest::newRow("the endpoint another port opens")
+        << "silent" << turn << "" << int(F::InUse) << " is in use by another program.";
+    QTest::newRow("the same endpoint as raw TCP")
+        << "silent, raw" << turn << "" << int(F::InUse) << " is in use by another program.";
     QTest::newRow("a local device") << "pty" << opened << "" << 0 << "";
     QTest::newRow("a missing local device")
         << "/nonexistent/tty" << failed << "" << int(F::NoDevice) << " does not exist.";
@@ -427,9 +442,10 @@ void TstNetwork::openWithoutWaiting()
     PtyLine line;
     FakeServer silent{QByteArray()};
     std::unique_ptr<Ser2Net> ser2net;
-    QString device = server == "pty"      ? line.slavePath()
-                     : server == "silent" ? silent.address()
-                                          : server;
+    QString device = server == "pty"               ? line.slavePath()
+                     : server == "silent"          ? silent.address()
+                     : server.startsWith("silent") ? silent.address().replace("rfc2217", "tcp")
+                                                   : server;
     if (server == "none")
         device = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
     if (server.contains("tcp")) {
@@ -449,6 +465,13 @@ void TstNetwork::openWithoutWaiting()
         slow.startOpen();
         QTRY_VERIFY(!silent.received.isEmpty()); // it waits for the server now
     }
+    const auto nextInUse = [&device]() { // another port waits while this one holds the line
+        MSComm next;
+        next.setDevice(device);
+        next.startOpen();
+        QCoreApplication::processEvents();
+        return next.openFailure() == MSComm::OpenFailure::InUse;
+    };
     auto port = std::make_unique<MSComm>();
     port->setDevice(device);
     record(port.get(), "");
@@ -463,6 +486,7 @@ void TstNetwork::openWithoutWaiting()
         QCOMPARE(port->output("C00\r"), failure == 0);
         if (!failure)
             QCOMPARE(line.read(4), QByteArray("C00\r"));
+        QCOMPARE(nextInUse(), failure == 0);
         return;
     }
     // The server sees the connection end at once, and no signal follows.
@@ -471,6 +495,7 @@ void TstNetwork::openWithoutWaiting()
     QTRY_COMPARE(silent.client->state(), QAbstractSocket::UnconnectedState);
     QTest::qWait(MSComm::networkOpenMs + 200);
     QCOMPARE(got, heard);
+    QVERIFY(!nextInUse());
 }
 
 // orva-sim --tcp stands in for a projector behind a raw server, reached
@@ -733,4 +758,130 @@ void TstNetwork::venueAtOnce()
     if (exitCode == 2)
         QCOMPARE(mute.readAvailable(), QByteArray()); // nothing went out
     QCOMPARE(TestEnv::fileBytes(TestEnv::settingsFile()), settings);
+}
+
+// orvactl watch across a venue: a projector on a USB adapter's stable name,
+// one behind ser2net and one that never answers. It reports a change of
+// power that another orvactl made between its polls, the silent one, the
+// adapter unplugged and plugged in again, and ser2net restarted; SIGTERM ends
+// it with its metrics file and its log complete.
+void TstNetwork::watchVenue()
+{
+    QTemporaryDir byId, files;
+    const QString adapter = byId.filePath("usb-Sim_Projector-if00-port0");
+    QProcess hall, gallery, watcher;
+    const auto stopAll = qScopeGuard([&]() {
+        for (QProcess *process : {&watcher, &hall, &gallery}) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    });
+    const auto plugIn = [&]() {
+        const QStringList line = started(hall, ORVA_SIM, {}, 1);
+        return line.size() == 1 && QFile::link(line[0], adapter);
+    };
+    QVERIFY(plugIn());
+    const QStringList galleryLine = started(gallery, ORVA_SIM, {}, 1);
+    QCOMPARE(galleryLine.size(), 1);
+    auto server = std::make_unique<Ser2Net>(galleryLine[0], "telnet(rfc2217),tcp");
+    QVERIFY(server->isReady());
+    const quint16 serverPort = quint16(QUrl(server->address("rfc2217")).port());
+    PtyLine mute;
+    QVERIFY(TestEnv::writeFile(TestEnv::settingsFile(),
+                               "[Projectors]\r\nHall=" + adapter.toUtf8()
+                                   + "\r\nGallery=" + server->address("rfc2217").toUtf8()
+                                   + "\r\nMute=" + mute.slavePath().toUtf8() + "\r\n"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ORVA_SERIAL_BY_ID", byId.path());
+    watcher.setProcessEnvironment(environment);
+    const QString log = files.filePath("watch.log"), metrics = files.filePath("watch.prom");
+    watcher.start(ORVACTL, {"watch", "--interval", "1", "--timeout", "500", "--json", "--log", log,
+                            "--metrics", metrics});
+
+    // Reads the changes until one of |projector| from |from| to |to| comes.
+    QStringList printed;
+    QJsonObject last;
+    const auto heard = [&](const char *projector, const char *kind, const QJsonValue &from,
+                           const char *to) {
+        for (QDeadlineTimer patience(30000); !patience.hasExpired();) {
+            while (watcher.canReadLine()) {
+                printed << QString::fromUtf8(watcher.readLine()).trimmed();
+                last = QJsonDocument::fromJson(printed.last().toUtf8()).object();
+                if (last["projector"] == projector && last["kind"] == kind && last["from"] == from
+                    && last["to"] == to)
+                    return true;
+            }
+            watcher.waitForReadyRead(1000);
+        }
+        printed << QStringLiteral("(none of %1: %2 -> %3)").arg(projector, kind, to);
+        return false;
+    };
+
+    // What each one is at first, then what a command between two polls did.
+    QVERIFY2(heard("Hall", "power", QJsonValue::Null, "standby"), qPrintable(printed.join('\n')));
+    QVERIFY2(heard("Gallery", "power", QJsonValue::Null, "standby"),
+             qPrintable(printed.join('\n')));
+    QVERIFY2(heard("Mute", "silent", "answering", "silent"), qPrintable(printed.join('\n')));
+    QProcess send;
+    send.setProcessEnvironment(environment);
+    // The watcher holds the line during its polls: another program gets it
+    // between them.
+    for (int i = 0; i < 100 && (i == 0 || send.exitCode() != 0); ++i) {
+        QTest::qSleep(i == 0 ? 0 : 100);
+        send.start(ORVACTL, {"--projector", "Hall", "send", "C00"});
+        QVERIFY(send.waitForFinished(10000));
+    }
+    QVERIFY2(send.exitCode() == 0, send.readAllStandardError().constData());
+    QVERIFY2(heard("Hall", "power", "standby", "on"), qPrintable(printed.join('\n')));
+
+    // The adapter unplugged, then plugged in again with a new line.
+    QVERIFY(QFile::remove(adapter));
+    hall.terminate();
+    QVERIFY(hall.waitForFinished(5000));
+    QVERIFY2(heard("Hall", "link", "open", "lost"), qPrintable(printed.join('\n')));
+    QVERIFY2(!last["reason"].toString().isEmpty(), qPrintable(printed.join('\n')));
+    QVERIFY(plugIn());
+    QVERIFY2(heard("Hall", "link", "lost", "open"), qPrintable(printed.join('\n')));
+
+    // ser2net stops, then starts again on the same port.
+    server.reset();
+    QVERIFY2(heard("Gallery", "link", "open", "lost"), qPrintable(printed.join('\n')));
+    server = std::make_unique<Ser2Net>(galleryLine[0], "telnet(rfc2217),tcp", "kickolduser: true",
+                                       serverPort);
+    QVERIFY(server->isReady());
+    QVERIFY2(heard("Gallery", "link", "lost", "open"), qPrintable(printed.join('\n')));
+
+    watcher.terminate();
+    QVERIFY(watcher.waitForFinished(10000));
+    QCOMPARE(watcher.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(watcher.exitCode(), 0);
+    const QString stamp = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d";
+    const QRegularExpression time("^" + stamp + "$");
+    for (const QString &line : printed)
+        QVERIFY2(time.match(QJsonDocument::fromJson(line.toUtf8())["time"].toString()).hasMatch(),
+                 qPrintable(line));
+
+    const QByteArray state = TestEnv::fileBytes(metrics);
+    for (const char *answered : {"orva_projector_answered{projector=\"Hall\"} 1\n",
+                                 "orva_projector_answered{projector=\"Mute\"} 0\n"})
+        QVERIFY2(state.contains(answered), state.constData());
+    QProcess promtool;
+    promtool.setProcessChannelMode(QProcess::MergedChannels);
+    promtool.setStandardInputFile(metrics);
+    promtool.start("promtool", {"check", "metrics"});
+    QVERIFY2(promtool.waitForFinished(30000), "promtool did not run: scripts/install-deps --test");
+    QCOMPARE(QString::fromUtf8(promtool.readAll()), QString());
+    QCOMPARE(promtool.exitCode(), 0);
+
+    // Both directions with their times; the silent one was asked all it is
+    // asked three times, then only its power.
+    const QString written = QString::fromUtf8(TestEnv::fileBytes(log));
+    for (const QString &line :
+         {"^" + stamp + "\\tHall\\tsent\\t[^\\t]+\\t43 52 30 0D$",
+          "^" + stamp + "\\tHall\\treceived\\t[^\\t]+\\t([0-9A-F]{2} )*0D$",
+          "^" + stamp + "\\tHall\\treconnect\\t" + QRegularExpression::escape(adapter) + "\\t$"})
+        QVERIFY2(
+            QRegularExpression(line, QRegularExpression::MultilineOption).match(written).hasMatch(),
+            qPrintable(line + "\n" + written.right(3000)));
+    QCOMPARE(written.count(QRegularExpression("\\tMute\\tsent\\t[^\\t]+\\t43 52 36 0D\\n")), 3);
 }

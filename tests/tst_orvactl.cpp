@@ -278,6 +278,14 @@ void TstOrvactl::runs_data()
         << QStringList{"COM port number N (1 to 15)",
                        "Projector address: none, all, 001, 002, 003 or 004."}
         << 0;
+    row("PJLink beyond this machine needs a password")
+        << QStringList{"Projectors/A=LINE, pjlink=4352"}
+        << QStringList{"watch", "--pjlink", "--pjlink-listen", "0.0.0.0"} << sim << 3
+        << QByteArray()
+        << QStringList{"orvactl: \"A\" would answer PJLink on 0.0.0.0 without a password: give "
+                       "it pjlink-password=... in the venue, or --pjlink-password-file, or "
+                       "--pjlink-no-password\n"}
+        << 0;
     row("stored port 16") << QStringList{"StartUP/ComPort=16"} << QStringList{"send", "C00"} << sim
                           << 3 << QByteArray()
                           << QStringList{"orvactl: the stored port 16 is not from 1 to 15; "} << 0;

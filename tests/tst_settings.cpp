@@ -457,7 +457,7 @@ void TstSettings::venue_data()
         "[Projectors]\nA=/dev/ttyS0, adress=001\nB=/dev/ttyS0, address=005\nC=/dev/ttyS0, "
         "address=all\nD=/dev/ttyS0, baud=4800\nE=/dev/ttyS0, baud=9600, baud=9600\n"
         "F=/dev/ttyS0,,baud=9600\nG=/dev/ttyS0, baud 9600\n",
-        {"A: \"adress\" is not a key: use address or baud",
+        {"A: \"adress\" is not a key: use address, baud, pjlink or pjlink-password",
          "B: the address \"005\" is not 001, 002, 003 or 004",
          "C: the address \"all\" is not 001, 002, 003 or 004",
          "D: the baud rate \"4800\" is not 9600 or 19200", "E: baud is given twice",
@@ -479,12 +479,23 @@ void TstSettings::venue_data()
          "B: shares its line with \"A\" at the same address 001",
          "C: shares its line with \"A\" at 9600 baud; a line has one baud rate",
          "D|COM3|DIR/ttyUSB0|003|A003|9600"});
-    row("network hosts in any case are one line; a bad line holds none",
+    row("network hosts in any case, by either scheme, are one line; a bad line holds none",
         "[Projectors]\nA=tcp://Host:1, baud=4800\nB=tcp://Host:1\nC=tcp://host:1\n"
-        "D=rfc2217://host:1\n",
+        "D=rfc2217://host:1, address=002\n",
         {"A: the baud rate \"4800\" is not 9600 or 19200", "B|tcp://Host:1|tcp://Host:1|||9600",
          "C: shares its line with \"B\", and neither has an address",
-         "D|rfc2217://host:1|rfc2217://host:1|||9600"});
+         "D: shares its line with \"B\", which reaches it as tcp://Host:1"});
+    row("PJLink ports and passwords",
+        "[Projectors]\nA=/dev/ttyS0, pjlink=4352, pjlink-password=JBMIA!x\nB=/dev/ttyS1, "
+        "pjlink=4352\nC=/dev/ttyS2, pjlink=0\nD=/dev/ttyS3, pjlink=65536\nE=/dev/ttyS4, "
+        "pjlink-password=a b\nF=/dev/ttyS5, pjlink=+4353\nG=/dev/ttyS6, pjlink=65535\n",
+        {"A|/dev/ttyS0|/dev/ttyS0|||9600|pjlink 4352 JBMIA!x",
+         "B: the PJLink port 4352 is already \"A\"'s",
+         "C: the PJLink port \"0\" is not a number from 1 to 65535",
+         "D: the PJLink port \"65536\" is not a number from 1 to 65535",
+         "E: the PJLink password must be 1 to 32 printable ASCII characters without blanks",
+         "F: the PJLink port \"+4353\" is not a number from 1 to 65535",
+         "G|/dev/ttyS6|/dev/ttyS6|||9600|pjlink 65535 "});
 }
 
 void TstSettings::venue()
@@ -498,8 +509,11 @@ void TstSettings::venue()
     QStringList seen;
     for (const VenueProjector &p : Venue::read()) {
         const QString baud = p.baudCode == Projector::Baud9600 ? "9600" : "19200";
+        const QString pjlink =
+            p.pjlinkPort ? QString("|pjlink %1 %2").arg(p.pjlinkPort).arg(p.pjlinkPassword) : "";
         seen << (p.usable()
                      ? QStringList{p.name, p.port, p.device, p.address, p.prefix, baud}.join('|')
+                           + pjlink
                      : p.name + ": " + p.error);
     }
     QCOMPARE(seen, read.replaceInStrings("DIR", dir.path()));

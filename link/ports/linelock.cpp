@@ -1,8 +1,10 @@
 #include "ports/linelock.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <cerrno>
 #include <climits>
@@ -102,6 +104,51 @@ Holder holderOf(const QString &path, pid_t *pidOut = nullptr)
     return ended(pid) ? Holder::Dead : Holder::Alive;
 }
 
+struct Link {
+    QString path;   // the link
+    QString target; // what it leads to in the end
+};
+
+// The links in |folder| and where they lead. A folder's links change only
+// with its modification time, so each folder is read again only after it
+// changed: a program that opens lines all day (the watcher opens one for
+// each poll) then does not read /dev and its neighbours at every open. The
+// time is kept in coarse steps, so two changes close together can leave the
+// same time: a listing counts only when the folder had not changed for a
+// second when it was read.
+const QList<Link> &linksIn(const QString &folder)
+{
+    struct Listing {
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+        bool settled = false; // unchanged for a second when it was read
+        QList<Link> links;
+    };
+    static QHash<QString, Listing> listings;
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+        static const QList<Link> none;
+        return none;
+    }
+    Listing &listing = listings[folder];
+    if (listing.settled && listing.device == st.st_dev && listing.inode == st.st_ino
+        && listing.modified.tv_sec == st.st_mtim.tv_sec
+        && listing.modified.tv_nsec == st.st_mtim.tv_nsec)
+        return listing.links;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    listing = Listing{st.st_dev, st.st_ino, st.st_mtim, now.tv_sec - st.st_mtim.tv_sec >= 2, {}};
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        // Not /dev/stdin and the like: they name whatever this process has open.
+        if (entry.isSymLink() && !entry.symLinkTarget().startsWith(QLatin1String("/proc/")))
+            listing.links.append({entry.absoluteFilePath(), entry.canonicalFilePath()});
+    }
+    return listing.links;
+}
+
 } // namespace
 
 LineLock::Result LineLock::take(const QString &device, const QStringList &linkFolders)
@@ -122,13 +169,13 @@ LineLock::Result LineLock::take(const QString &device, const QStringList &linkFo
     folders += linkFolders;
     folders.removeDuplicates();
     for (const QString &folder : std::as_const(folders)) {
-        const QFileInfoList entries =
-            QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries) {
-            // Not /dev/stdin and the like: they name whatever this process has open.
-            if (entry.isSymLink() && !entry.symLinkTarget().startsWith(QLatin1String("/proc/"))
-                && entry.canonicalFilePath() == real)
-                paths << entry.absoluteFilePath();
+        for (const Link &link : linksIn(folder)) {
+            // A link that led nowhere when the folder was read may lead to
+            // a device that has come since.
+            const QString target =
+                link.target.isEmpty() ? QFileInfo(link.path).canonicalFilePath() : link.target;
+            if (target == real)
+                paths << link.path;
         }
     }
     QStringList names;
@@ -242,4 +289,85 @@ void LineLock::release()
     m_fd = -1;
     m_device.clear();
     m_names.clear();
+}
+
+namespace {
+
+// The most of the host kept readable in a lock file's name; the hash tells
+// apart hosts that read alike.
+constexpr qsizetype kReadableHostMax = 64;
+
+// The folder of the endpoint locks: the shared lock folder (mode 1777),
+// else this user's runtime folder; empty when neither may be written.
+QString endpointLockFolder()
+{
+    if (::access(LineLock::kLockFolder, W_OK | X_OK) == 0)
+        return QLatin1String(LineLock::kLockFolder);
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && ::access(runtime.constData(), W_OK | X_OK) == 0)
+        return QFile::decodeName(runtime);
+    return {};
+}
+
+} // namespace
+
+QString EndpointLock::path(const QString &host, quint16 port)
+{
+    const QString folder = endpointLockFolder();
+    if (folder.isEmpty())
+        return {};
+    const QString key = host.toLower() + QLatin1Char(' ') + QString::number(port);
+    QString readable = host.toLower().left(kReadableHostMax);
+    for (QChar &c : readable) {
+        if (!((c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+              || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.')
+              || c == QLatin1Char('-')))
+            c = QLatin1Char('_');
+    }
+    const QByteArray hash =
+        QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return QStringLiteral("%1/orva-endpoint.%2_%3.%4")
+        .arg(folder, readable)
+        .arg(port)
+        .arg(QLatin1String(hash));
+}
+
+bool EndpointLock::take(const QString &host, quint16 port)
+{
+    release();
+    const QString file = path(host, port);
+    if (file.isEmpty())
+        return true;
+    const QByteArray name = QFile::encodeName(file);
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    // An existing file is opened without O_CREAT: in a shared sticky folder
+    // the kernel may refuse O_CREAT on another user's file.
+    int fd = ::open(name.constData(), kFlags);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(name.constData(), kFlags | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0)
+            (void)::fchmod(fd, 0666); // whatever the umask: every user's programs lock it
+        else if (errno == EEXIST)     // another program made it meanwhile
+            fd = ::open(name.constData(), kFlags);
+        else
+            return true; // no lock file can be made here
+    }
+    // Another's file this user may not open, a link or anything but a
+    // regular file counts as held: nothing says it is free.
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+void EndpointLock::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }

@@ -78,3 +78,39 @@ private:
     ino_t m_nodeIno = 0;
     QList<Held> m_held;
 };
+
+// Holds a network endpoint (a serial device server's port) against the
+// other programs on this machine that honour this lock, which ORVA's
+// programs all do: flock(2) on a file named after the endpoint in the lock
+// folder, which every local user may write. Where that folder may not be
+// written, the file goes to the user's own runtime folder
+// ($XDG_RUNTIME_DIR): then only this user's programs take turns. Across
+// machines the server decides.
+//
+// The endpoint is the host and the port: raw TCP and Telnet to one of them
+// reach one serial port. Hosts are compared as written, in lower case; a
+// name and its address count as two endpoints (the lock is taken before
+// the connection, without asking the name service).
+//
+// The file is never removed: a program may have opened it just before, and
+// would then lock a file that the next program no longer finds.
+class EndpointLock
+{
+public:
+    EndpointLock() = default;
+    ~EndpointLock() { release(); }
+    EndpointLock(const EndpointLock &) = delete;
+    EndpointLock &operator=(const EndpointLock &) = delete;
+
+    // False when another program holds |host|:|port| (or its lock file has
+    // been made unusable). Where no lock file can be made at all, nothing is
+    // held and the line opens as it would without this lock: true.
+    bool take(const QString &host, quint16 port);
+    void release();
+
+    // The lock file of |host|:|port|; empty when no folder may be written.
+    static QString path(const QString &host, quint16 port);
+
+private:
+    int m_fd = -1;
+};

@@ -52,7 +52,10 @@ MSComm::MSComm(QObject *parent)
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::handleReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handleError);
     connect(&m_net, &NetLine::readyRead, this, &MSComm::handleReadyRead);
-    connect(&m_net, &NetLine::lost, this, &MSComm::linkLost);
+    connect(&m_net, &NetLine::lost, this, [this](const QString &reason) {
+        m_endpointLock.release();
+        emit linkLost(reason);
+    });
     connect(&m_net, &NetLine::opened, this, &MSComm::handleNetOpened);
     connect(&m_net, &NetLine::openFailed, this, &MSComm::handleNetOpenFailed);
 }
@@ -62,6 +65,7 @@ MSComm::~MSComm()
     m_port.disconnect(this);
     m_net.disconnect(this);
     m_net.close();
+    m_endpointLock.release();
     if (m_port.isOpen())
         m_port.close();
     m_lock.release();
@@ -133,6 +137,7 @@ bool MSComm::setPortOpen(bool open)
             m_port.close();
         m_lock.release();
         m_net.close();
+        m_endpointLock.release();
         return true;
     }
     if (portOpen())
@@ -208,6 +213,7 @@ void MSComm::handleNetOpened()
 
 void MSComm::handleNetOpenFailed()
 {
+    m_endpointLock.release();
     failNetwork(m_openingDevice);
     settle();
     emit openFailed();
@@ -307,9 +313,16 @@ MSComm::Begun MSComm::openNetwork(const QString &device, const LineSettings &lin
         fail(OpenFailure::BadAddress, tr("%1 cannot be used: %2.").arg(entryName(device), why));
         return Begun::Failed;
     }
+    // Programs on this machine take turns on an endpoint; across machines
+    // the server decides.
+    if (!m_endpointLock.take(endpoint.host, endpoint.port)) {
+        failOn(OpenFailure::InUse, device);
+        return Begun::Failed;
+    }
     m_openingDevice = device;
     if (m_net.startOpen(endpoint, line, networkOpenMs))
         return Begun::Pending;
+    m_endpointLock.release();
     failNetwork(device);
     return Begun::Failed;
 }

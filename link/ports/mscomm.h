@@ -18,7 +18,9 @@
 // raises OnComm and closes like a local one.
 //
 // A local device is held against other programs while the port is open,
-// and a device another program holds does not open (see LineLock).
+// and a device another program holds does not open (see LineLock). A
+// network endpoint is held in the same way against the other programs on
+// this machine, from before the connection until it ends (see EndpointLock).
 //
 // When the open line fails (the adapter is unplugged, the far end hangs up)
 // the port closes itself at once and reports linkLost; from then on it
@@ -134,6 +136,7 @@ private:
 
     QSerialPort m_port{this};
     LineLock m_lock;
+    EndpointLock m_endpointLock;
     NetLine m_net{this};
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_commPort = 1;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -87,12 +88,33 @@ QString readItems(VenueProjector &p, const QStringList &items)
         const QString value = item.mid(equals + 1).trimmed();
         if (equals < 0 || key.isEmpty())
             return QStringLiteral("%1 is not a key=value item").arg(quoted(item));
-        if (key != QLatin1String("address") && key != QLatin1String("baud"))
-            return QStringLiteral("%1 is not a key: use address or baud")
+        static const QStringList keys = {QStringLiteral("address"), QStringLiteral("baud"),
+                                         QStringLiteral("pjlink"),
+                                         QStringLiteral("pjlink-password")};
+        if (!keys.contains(key))
+            return QStringLiteral("%1 is not a key: use address, baud, pjlink or pjlink-password")
                 .arg(quoted(item.left(equals).trimmed()));
         if (seen.contains(key))
             return QStringLiteral("%1 is given twice").arg(key);
         seen << key;
+        if (key == QLatin1String("pjlink")) {
+            bool ok = false;
+            p.pjlinkPort = value.toInt(&ok);
+            if (!ok || p.pjlinkPort < 1 || p.pjlinkPort > 65535
+                || value.startsWith(QLatin1Char('+')))
+                return QStringLiteral("the PJLink port %1 is not a number from 1 to 65535")
+                    .arg(quoted(value));
+            continue;
+        }
+        if (key == QLatin1String("pjlink-password")) {
+            // PJLink passwords are at most 32 characters of printable ASCII.
+            static const QRegularExpression printable(QStringLiteral("^[!-~]{1,32}$"));
+            if (!printable.match(value).hasMatch())
+                return QStringLiteral("the PJLink password must be 1 to 32 printable ASCII "
+                                      "characters without blanks");
+            p.pjlinkPassword = value;
+            continue;
+        }
         if (key == QLatin1String("baud")) {
             if (value == QLatin1String("9600"))
                 p.baudCode = Projector::Baud9600;
@@ -123,6 +145,12 @@ QString baudText(quint8 baudCode)
 QString clash(const VenueProjector &p, const VenueProjector &earlier)
 {
     const QString shares = QStringLiteral("shares its line with %1").arg(quoted(earlier.name));
+    // One server port is one serial line, whichever way it is reached.
+    if (NetLine::isAddress(p.device)
+        && p.device.section(QLatin1Char(':'), 0, 0)
+                   .compare(earlier.device.section(QLatin1Char(':'), 0, 0), Qt::CaseInsensitive)
+               != 0)
+        return shares + QStringLiteral(", which reaches it as %1").arg(earlier.device);
     if (p.baudCode != earlier.baudCode)
         return shares
                + QStringLiteral(" at %1 baud; a line has one baud rate")
@@ -141,7 +169,9 @@ QString VenueProjector::lineKey() const
     NetLine::Endpoint endpoint;
     if (NetLine::isAddress(device) && NetLine::parse(device, &endpoint, nullptr)) {
         const QString host = endpoint.host.toLower();
-        return (endpoint.telnet ? QStringLiteral("rfc2217://") : QStringLiteral("tcp://"))
+        // The scheme is left out: tcp:// and rfc2217:// to one server port
+        // reach the same serial line.
+        return QStringLiteral("net://")
                + (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
                                                   : host)
                + QLatin1Char(':') + QString::number(endpoint.port);
@@ -156,6 +186,7 @@ namespace Venue {
 QList<VenueProjector> parse(QByteArrayView iniText)
 {
     QList<VenueProjector> venue;
+    QMultiHash<QString, qsizetype> lines; // usable projectors by line
     for (const IniText::Entry &entry : IniText::entries(iniText, kSection)) {
         // A projector put out of use with a comment mark is no projector.
         if (entry.name.startsWith(';') || entry.name.startsWith('#'))
@@ -177,14 +208,27 @@ QList<VenueProjector> parse(QByteArrayView iniText)
             p.error = readPort(p);
         if (p.error.isEmpty())
             p.error = readItems(p, items);
-        if (p.error.isEmpty()) {
-            const QString key = p.lineKey();
+        if (p.error.isEmpty() && p.pjlinkPort != 0) {
             for (const VenueProjector &earlier : std::as_const(venue)) {
-                if (earlier.usable() && earlier.lineKey() == key)
-                    p.error = clash(p, earlier);
+                if (earlier.usable() && earlier.pjlinkPort == p.pjlinkPort)
+                    p.error = QStringLiteral("the PJLink port %1 is already %2's")
+                                  .arg(p.pjlinkPort)
+                                  .arg(quoted(earlier.name));
+            }
+        }
+        if (p.error.isEmpty()) {
+            // Each line's key is worked out once: following links costs
+            // system calls, and a venue may have hundreds of projectors.
+            const QString key = p.lineKey();
+            QList<qsizetype> earlierOnLine = lines.values(key);
+            std::sort(earlierOnLine.begin(), earlierOnLine.end());
+            for (const qsizetype earlier : std::as_const(earlierOnLine)) {
+                p.error = clash(p, venue[earlier]);
                 if (!p.error.isEmpty())
                     break;
             }
+            if (p.error.isEmpty())
+                lines.insert(key, venue.size());
         }
         venue.append(p);
     }

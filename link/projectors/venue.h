@@ -11,6 +11,7 @@
 //
 //     Hall A=COM3
 //     Room 101=rfc2217://ds-east:4001, address=001, baud=19200
+//     Room 102=COM4, pjlink=4352, pjlink-password=secret
 //
 // The program only reads the section; it never writes it.
 struct VenueProjector {
@@ -21,6 +22,8 @@ struct VenueProjector {
     QString address; // "001" to "004"; empty for none
     QString prefix;  // the address prefix in front of each command; empty for none
     quint8 baudCode = Projector::Baud9600;
+    int pjlinkPort = 0;     // the TCP port it answers PJLink on; 0 for none
+    QString pjlinkPassword; // the PJLink password; empty for none
     // Why the line cannot be used; empty when it can.
     QString error;
 

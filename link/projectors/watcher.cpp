@@ -164,7 +164,9 @@ void Watcher::send(int index, const QString &command)
     if (m_stopping || index < 0 || index >= int(m_watched.size()))
         return;
     const Watched &w = m_watched[index];
-    m_lineOf[index]->line->add({index, w.projector.name, w.projector.prefix, command, true}, true);
+    VenueLine::Job job{index, w.projector.name, w.projector.prefix, command};
+    job.person = true;
+    m_lineOf[index]->line->add(job, true);
 }
 
 void Watcher::lend(int index, bool lent)
@@ -196,6 +198,11 @@ bool Watcher::lineBusy(int index) const
 
 void Watcher::handle(Line &line, const VenueLine::Done &done)
 {
+    if (done.job.ticket != 0) {
+        if (const AskDone asked = m_asks.take(done.job.ticket))
+            asked(done);
+        return;
+    }
     const int index = done.job.projector;
     Watched &w = m_watched[index];
     if (done.job.person) {
@@ -319,4 +326,20 @@ void Watcher::pollEnded(int index)
 void Watcher::report(int index, const QString &kind, const QString &from, const QString &to)
 {
     emit changed(Change{QDateTime::currentDateTime(), index, kind, from, to});
+}
+
+void Watcher::ask(int index, const QString &command, bool urgent, const AskDone &done)
+{
+    const Watched &w = m_watched[size_t(index)];
+    VenueLine::Job job{index, w.projector.name, w.projector.prefix, command};
+    job.ticket = ++m_lastTicket;
+    if (m_stopping || m_lines.empty()) {
+        VenueLine::Done d;
+        d.job = job;
+        d.failure = QStringLiteral("watching has ended");
+        done(d);
+        return;
+    }
+    m_asks.insert(job.ticket, done);
+    m_lineOf[size_t(index)]->line->add(job, urgent);
 }

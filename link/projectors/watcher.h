@@ -5,11 +5,13 @@
 #include "protocol/state.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -92,6 +94,13 @@ public:
     // it is still under way or queued.
     void lend(int index, bool lent);
     bool lineBusy(int index) const;
+    // For programs that share the watcher's lines (the PJLink bridge):
+    // sends |command| to projector |index| between the polls, ahead of them
+    // when |urgent|, and hands the ended exchange to |done|. What the watcher
+    // knows of the projector is left to its own polls.
+    using AskDone = std::function<void(const VenueLine::Done &)>;
+    void ask(int index, const QString &command, bool urgent, const AskDone &done);
+    int intervalMs() const { return m_options.intervalMs; }
 
 signals:
     void changed(const Watcher::Change &change);
@@ -122,4 +131,7 @@ private:
     QTimer m_round;
     bool m_stopping = false;
     LineLog *m_log = nullptr;
+    // The exchanges asked for through ask(), by ticket.
+    QHash<quint64, AskDone> m_asks;
+    quint64 m_lastTicket = 0;
 };
