@@ -105,12 +105,15 @@ int main(int argc, char *argv[])
     if (!options.logPath.isEmpty())
         log = std::make_unique<LineLog>(options.logPath);
 
-    // The bad lines of the venue are told on standard error; the others are
-    // watched.
+    // The bad lines of the venue are told in the window and on standard
+    // error; the others are watched.
     const QList<VenueProjector> projectors = Venue::read();
+    QList<VenueProjector> notWatched;
     for (const VenueProjector &p : projectors) {
-        if (!p.usable())
+        if (!p.usable()) {
             std::fprintf(stderr, "orva-venue: %s: %s\n", qPrintable(p.name), qPrintable(p.error));
+            notWatched << p;
+        }
     }
     Watcher::Options o;
     o.intervalMs = options.intervalSeconds * 1000;
@@ -118,6 +121,7 @@ int main(int argc, char *argv[])
     Watcher watcher(projectors, o);
     watcher.setLog(log.get());
     VenueWindow window(watcher, options.lampWarnHours);
+    window.setNotWatched(notWatched);
     window.show();
     watcher.start();
     const int status = app.exec();

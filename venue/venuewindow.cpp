@@ -78,6 +78,8 @@ VenueWindow::VenueWindow(Watcher &watcher, std::optional<int> lampWarnHours, QWi
     m_bar->setMargin(6);
     m_bar->setAutoFillBackground(true);
     m_bar->setTextFormat(Qt::PlainText);
+    // A long list of names wraps instead of widening the window.
+    m_bar->setWordWrap(true);
 
     auto *filterLabel = new QLabel(tr("&Filter:"), this);
     m_filter = new QLineEdit(this);
@@ -196,9 +198,15 @@ void VenueWindow::exchanged(int index, const VenueLine::Done &done)
     projectorChanged(index);
 }
 
+void VenueWindow::setNotWatched(const QList<VenueProjector> &projectors)
+{
+    m_notWatched = projectors;
+    updateBar();
+}
+
 void VenueWindow::updateBar()
 {
-    const int count = m_model->attentionCount();
+    const int count = m_model->attentionCount() + int(m_notWatched.size());
     QStringList names;
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const QStringList problems = m_model->problems(row);
@@ -206,8 +214,15 @@ void VenueWindow::updateBar()
             names << QStringLiteral("%1 (%2)").arg(m_watcher.watched()[row].projector.name,
                                                    problems.join(QStringLiteral(", ")));
     }
+    // A projector whose line is wrong in the settings file needs a person
+    // as much as a lost one, and it has no row to show it.
+    for (const VenueProjector &p : m_notWatched)
+        names << tr("%1 (not watched: %2)").arg(p.name, p.error);
     QString text;
-    if (count == 0)
+    if (count == 0 && m_model->rowCount() == 0)
+        text = tr("No projectors to watch: list them in [Projectors] in %1")
+                   .arg(QDir::toNativeSeparators(SettingsStore::fileName(QStringLiteral("ORVA"))));
+    else if (count == 0)
         text = tr("All is well: no projector needs attention");
     else if (count == 1)
         text = tr("1 projector needs attention");
@@ -240,15 +255,37 @@ QList<int> VenueWindow::selectedProjectors() const
     return list;
 }
 
+QList<int> VenueWindow::chosenForPower(const QString &action)
+{
+    QList<int> chosen;
+    QStringList held;
+    for (const int index : selectedProjectors()) {
+        if (m_model->inPanel(index))
+            held << m_watcher.watched()[index].projector.name;
+        else
+            chosen << index;
+    }
+    // A panel holds those lines: a command from here could only fail, and
+    // the person at the panel decides what the projector does.
+    if (!held.isEmpty()) {
+        QMessageBox::information(
+            this, action,
+            tr("Left alone, because a control panel holds the line: %1. Use the panel, or close "
+               "it first.")
+                .arg(held.join(QStringLiteral(", "))));
+    }
+    return chosen;
+}
+
 void VenueWindow::powerOn()
 {
-    for (const int index : selectedProjectors())
+    for (const int index : chosenForPower(tr("Power on")))
         m_watcher.send(index, QStringLiteral("C00"));
 }
 
 void VenueWindow::powerOff()
 {
-    const QList<int> chosen = selectedProjectors();
+    const QList<int> chosen = chosenForPower(tr("Power off"));
     if (chosen.isEmpty())
         return;
     QStringList names;

@@ -33,6 +33,10 @@ public:
     VenueWindow(Watcher &watcher, std::optional<int> lampWarnHours, QWidget *parent = nullptr);
     ~VenueWindow() override;
 
+    // The venue's lines that cannot be watched (a bad port, a clash with
+    // another projector), each told in the bar with its reason.
+    void setNotWatched(const QList<VenueProjector> &projectors);
+
     // The projectors (watcher indexes) of the selected rows.
     QList<int> selectedProjectors() const;
     // "Power on" and "Power off" (which asks first) on the selected rows.
@@ -51,6 +55,9 @@ private:
     void exchanged(int index, const VenueLine::Done &done);
     void updateBar();
     void updateButtons();
+    // The selected projectors that a power command may go to: those whose
+    // line no panel holds. The others are named in a message.
+    QList<int> chosenForPower(const QString &action);
     void checkPanels();
     void startPanel(int index);
     void restoreLayout();
@@ -72,4 +79,5 @@ private:
     // The panels started from here and still running, by projector.
     QHash<int, qint64> m_panels;
     QTimer m_panelCheck;
+    QList<VenueProjector> m_notWatched;
 };

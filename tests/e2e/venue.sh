@@ -51,6 +51,7 @@ Annex=rfc2217://127.0.0.1:$port
 Hall A=$work/hall-a
 Hall B=$work/hall-b
 Desk=$device, address=002
+Spare=$work/hall-a, adress=003
 INI
 cp "$work/config/ORVA.ini" "$work/before.ini"
 
