@@ -1,7 +1,9 @@
 #include "app/startupmark.h"
 #include "app/warmup.h"
 #include "panel/form1.h"
+#include "projectors/venue.h"
 #include "protocol/linelog.h"
+#include "store/storedchoices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,9 +18,10 @@ enum class Start { Window, Done, Misused };
 // Reads the command line before anything needs a display: --help and
 // --version answer on standard output; anything else but no argument at all
 // is a misuse, told on standard error with the help. The window itself takes
-// one option: --log FILE, returned in |logPath|. A core application, which
+// two options: --log FILE, returned in |logPath|, and --projector NAME, the
+// venue's projector in |projector|. A core application, which
 // needs no display, lends the parser the program's name for the usage line.
-Start readCommandLine(int argc, char *argv[], QString *logPath)
+Start readCommandLine(int argc, char *argv[], QString *logPath, VenueProjector *projector)
 {
     const QCoreApplication core(argc, argv);
     QCommandLineParser parser;
@@ -38,6 +41,12 @@ Start readCommandLine(int argc, char *argv[], QString *logPath)
                        "opens, closes, losses and reconnects to FILE (see orva(1))."),
         QStringLiteral("FILE"));
     parser.addOption(log);
+    const QCommandLineOption projectorOption(
+        QStringLiteral("projector"),
+        QStringLiteral("Controls the projector NAME of the venue ([Projectors]): its port, "
+                       "baud rate and address, while the stored choices stay as they are."),
+        QStringLiteral("NAME"));
+    parser.addOption(projectorOption);
 
     QString error;
     if (!parser.parse(QCoreApplication::arguments()))
@@ -45,6 +54,17 @@ Start readCommandLine(int argc, char *argv[], QString *logPath)
     else if (!parser.positionalArguments().isEmpty())
         error =
             QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+    else if (parser.isSet(projectorOption)) {
+        const QString name = parser.value(projectorOption).trimmed();
+        error = QStringLiteral("No projector named '%1' in the venue.").arg(name);
+        for (const VenueProjector &p : Venue::read()) {
+            if (p.name.compare(name, Qt::CaseInsensitive) != 0)
+                continue;
+            error = p.usable() ? QString() : QStringLiteral("%1: %2").arg(p.name, p.error);
+            *projector = p;
+            break;
+        }
+    }
     if (!error.isEmpty()) {
         std::fprintf(stderr, "orva: %s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
         return Start::Misused;
@@ -69,7 +89,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("orva"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
     QString logPath;
-    switch (readCommandLine(argc, argv, &logPath)) {
+    VenueProjector projector;
+    switch (readCommandLine(argc, argv, &logPath, &projector)) {
     case Start::Done:
         return 0;
     case Start::Misused:
@@ -93,7 +114,15 @@ int main(int argc, char *argv[])
     window.setLog(log.get());
     StartupMark::watch(&window);
     warmUp.wait();
-    window.Form_Load();
+    if (projector.name.isEmpty()) {
+        window.Form_Load();
+    } else {
+        // The venue's projector: nothing goes to the stored choices.
+        StoredChoices::keepNothing();
+        window.setWindowTitle(projector.name);
+        window.loadProjector(projector.device, projector.comPort, projector.baudCode,
+                             projector.prefix);
+    }
     window.show();
     return app.exec();
 }

@@ -330,6 +330,23 @@ void Form1::Form_Load()
     engine.resetState();
 }
 
+void Form1::loadProjector(const QString &device, int comPort, quint8 baudCode,
+                          const QString &prefix)
+{
+    setOuterHeightTwips(CompactHeight);
+    session.BaudCode = baudCode;
+    engine.addressPrefix = prefix;
+    selectStoredAddress(prefix);
+    const QString failure = session.openDevice(device, comPort);
+    if (!failure.isEmpty()) {
+        showPortDialogModal(failure);
+        return;
+    }
+    engine.setPace(TransactionEngine::Pace::PortOpened);
+    placeOnScreen();
+    engine.resetState();
+}
+
 void Form1::selectStoredAddress(const QString &prefix)
 {
     QRadioButton *options[] = {Option1, Option2, Option3, Option4, Option5, Option6};

@@ -37,6 +37,10 @@ public:
     // Start-up: read the stored settings, open the port, place the window;
     // the port dialog when no usable port is stored or it cannot be opened.
     void Form_Load();
+    // Start-up for one projector of the venue: its device (|comPort| when it
+    // is one of the program's port numbers, else 0), baud code and address
+    // prefix instead of the stored ones.
+    void loadProjector(const QString &device, int comPort, quint8 baudCode, const QString &prefix);
     // Closing: store the address and close the port.
     void Form_QueryUnload();
 

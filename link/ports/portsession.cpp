@@ -95,6 +95,19 @@ QString PortSession::openStored()
     return open();
 }
 
+QString PortSession::openDevice(const QString &device, int number)
+{
+    applyBaudCode();
+    closePort();
+    ComPortNo = qint16(number);
+    m_port.setCommPort(number);
+    m_port.setDevice(device);
+    if (m_port.setPortOpen(true))
+        return QString();
+    return PortReason::detail(m_port.openFailure(), number, device, QFileInfo(device).group(),
+                              m_port.openFailureText());
+}
+
 void PortSession::applyBaudCode()
 {
     m_port.setSettings(Projector::settingsFor(BaudCode));

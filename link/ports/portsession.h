@@ -37,6 +37,10 @@ public:
     bool loadStored();
     // Start-up: opens the stored port; empty on success, else why not.
     QString openStored();
+    // Opens |device| (a device path or a network address) at BaudCode, for
+    // port number |number| (0: none of the program's); empty on success,
+    // else why not. Nothing is stored.
+    QString openDevice(const QString &device, int number);
 
     // The line settings for BaudCode, which becomes 96 or 192.
     void applyBaudCode();

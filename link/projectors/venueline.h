@@ -33,10 +33,11 @@ public:
     Q_ENUM(Result)
 
     struct Job {
-        int projector = -1; // the caller's index
-        QString name;       // the projector's name, for the log
-        QString prefix;     // the address prefix; empty for none
-        QString command;    // the command word, without its carriage return
+        int projector = -1;  // the caller's index
+        QString name;        // the projector's name, for the log
+        QString prefix;      // the address prefix; empty for none
+        QString command;     // the command word, without its carriage return
+        bool person = false; // asked for by a person, not by a poll
         quint64 ticket = 0; // the caller's mark for a job outside its own round; 0 for none
     };
 

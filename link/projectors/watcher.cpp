@@ -34,6 +34,7 @@ struct Watcher::Line {
     Reconnector reconnector;
     bool waiting = false; // lost: only the reconnector's tries go out
     bool probing = false; // one of those tries is under way
+    bool lent = false;    // someone else holds it: nothing starts on it
 };
 
 QString Watcher::linkName(Link link)
@@ -72,6 +73,8 @@ Watcher::Watcher(const QList<VenueProjector> &projectors, const Options &options
                     [this, line](const VenueLine::Done &done) { handle(*line, done); });
             connect(line->line.get(), &VenueLine::idle, this, &Watcher::checkStopped);
             connect(&line->reconnector, &Reconnector::tryNow, this, [this, line]() {
+                if (line->lent)
+                    return;
                 line->probing = true;
                 poll(line->projectors.front());
             });
@@ -144,7 +147,7 @@ void Watcher::checkStopped()
 void Watcher::poll(int index)
 {
     Line &line = *m_lineOf[index];
-    if (m_stopping || m_pendingOf[index] > 0 || (line.waiting && !line.probing))
+    if (m_stopping || m_pendingOf[index] > 0 || (line.waiting && !line.probing) || line.lent)
         return;
     const Watched &w = m_watched[index];
     const QStringList &queries =
@@ -156,6 +159,43 @@ void Watcher::poll(int index)
         line.line->add({index, w.projector.name, w.projector.prefix, query});
 }
 
+void Watcher::send(int index, const QString &command)
+{
+    if (m_stopping || index < 0 || index >= int(m_watched.size()))
+        return;
+    const Watched &w = m_watched[index];
+    VenueLine::Job job{index, w.projector.name, w.projector.prefix, command};
+    job.person = true;
+    m_lineOf[index]->line->add(job, true);
+}
+
+void Watcher::lend(int index, bool lent)
+{
+    if (index < 0 || index >= int(m_watched.size()))
+        return;
+    Line &line = *m_lineOf[index];
+    if (line.lent == lent)
+        return;
+    line.lent = lent;
+    if (lent) {
+        // A lost line is not tried while it is lent; when it comes back,
+        // the first poll tries it and the backoff starts afresh.
+        line.reconnector.stop();
+        line.waiting = false;
+        line.probing = false;
+        for (const int other : line.projectors)
+            m_watched[other].waiting = false;
+        return;
+    }
+    for (const int other : line.projectors)
+        poll(other);
+}
+
+bool Watcher::lineBusy(int index) const
+{
+    return index >= 0 && index < int(m_watched.size()) && m_lineOf[index]->line->busy();
+}
+
 void Watcher::handle(Line &line, const VenueLine::Done &done)
 {
     if (done.job.ticket != 0) {
@@ -165,6 +205,23 @@ void Watcher::handle(Line &line, const VenueLine::Done &done)
     }
     const int index = done.job.projector;
     Watched &w = m_watched[index];
+    if (done.job.person) {
+        // A person's command counts like any exchange but is no part of a
+        // poll; the state it changed is asked at once.
+        if (done.result == VenueLine::Result::Answered) {
+            ++w.answered;
+            w.lastAnswer = QDateTime::currentDateTime();
+        } else if (done.result == VenueLine::Result::NoAnswer) {
+            ++w.noAnswer;
+        } else {
+            ++w.portFailed;
+            lineFailed(line, done);
+        }
+        emit exchanged(index, done);
+        if (done.result != VenueLine::Result::PortFailed)
+            poll(index);
+        return;
+    }
     switch (done.result) {
     case VenueLine::Result::Answered:
         ++w.answered;
@@ -182,6 +239,7 @@ void Watcher::handle(Line &line, const VenueLine::Done &done)
     }
     if (--m_pendingOf[index] == 0 && done.result != VenueLine::Result::PortFailed)
         pollEnded(index);
+    emit exchanged(index, done);
 }
 
 void Watcher::lineFailed(Line &line, const VenueLine::Done &done)
@@ -273,7 +331,8 @@ void Watcher::report(int index, const QString &kind, const QString &from, const 
 void Watcher::ask(int index, const QString &command, bool urgent, const AskDone &done)
 {
     const Watched &w = m_watched[size_t(index)];
-    VenueLine::Job job{index, w.projector.name, w.projector.prefix, command, ++m_lastTicket};
+    VenueLine::Job job{index, w.projector.name, w.projector.prefix, command};
+    job.ticket = ++m_lastTicket;
     if (m_stopping || m_lines.empty()) {
         VenueLine::Done d;
         d.job = job;

@@ -84,6 +84,16 @@ public:
 
     const std::vector<Watched> &watched() const { return m_watched; }
 
+    // Sends |command| (a command word) to projector |index| on its line,
+    // ahead of the polls not yet started; its power state is asked again
+    // right after it.
+    void send(int index, const QString &command);
+    // Lends the line of projector |index| to someone else (|lent|): no poll
+    // and no reconnection try starts on it until it is given back, when its
+    // projectors are asked at once. lineBusy() tells whether an exchange on
+    // it is still under way or queued.
+    void lend(int index, bool lent);
+    bool lineBusy(int index) const;
     // For programs that share the watcher's lines (the PJLink bridge):
     // sends |command| to projector |index| between the polls, ahead of them
     // when |urgent|, and hands the ended exchange to |done|. What the watcher
@@ -97,6 +107,9 @@ signals:
     // Every projector has had its turn in the interval just ended.
     void roundEnded();
     void stopped();
+    // One exchange with projector |index| ended (after the state it brought
+    // is taken): what went out and what came back, as the window shows it.
+    void exchanged(int index, const VenueLine::Done &done);
 
 private:
     struct Line;

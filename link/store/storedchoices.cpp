@@ -12,6 +12,8 @@ const QString kComPort = QStringLiteral("ComPort");
 const QString kBaudRate = QStringLiteral("BaudRate");
 const QString kAddress = QStringLiteral("ADRESS");
 
+bool g_keepNothing = false;
+
 } // namespace
 
 qint16 comPort()
@@ -30,18 +32,29 @@ QString address()
     return QString::fromLatin1(Projector::AddressOptions[Projector::addressOption(stored)].prefix);
 }
 
+void keepNothing()
+{
+    g_keepNothing = true;
+}
+
 bool saveComPort(int port)
 {
+    if (g_keepNothing)
+        return true;
     return SettingsStore::saveStartUp(kComPort, QString::number(port));
 }
 
 bool saveBaudCode(quint8 code)
 {
+    if (g_keepNothing)
+        return true;
     return SettingsStore::saveStartUp(kBaudRate, QString::number(code));
 }
 
 bool saveAddress(const QString &prefix)
 {
+    if (g_keepNothing)
+        return true;
     return SettingsStore::saveStartUp(kAddress, prefix);
 }
 

@@ -17,6 +17,11 @@ quint8 baudCode();
 // otherwise empty, the prefix of "none".
 QString address();
 
+// From now on nothing is stored: the saves below change nothing and report
+// success (a window working for one projector of the venue keeps the
+// operator's own choices as they are).
+void keepNothing();
+
 // Each stores its choice; false when the file could not be written.
 bool saveComPort(int port);
 bool saveBaudCode(quint8 code);

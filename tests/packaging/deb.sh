@@ -7,7 +7,7 @@
 #   - unpacked into a temporary root (dpkg -x), its orva answers --version
 #     without a display, its orva-sim runs, and its orvactl loads the network
 #     line (a closed loopback port is refused);
-#   - the desktop entry's Exec and Icon name files of the package, the icon
+#   - the desktop entries' Exec and Icon name files of the package, the icon
 #     at every size in its own folder, and its command opens a window;
 #   - every program has a manual page;
 #   - the watcher's systemd user unit runs a program of the package.
@@ -63,38 +63,44 @@ said="$(XDG_CONFIG_HOME="$work/config" "$root/usr/bin/orvactl" --device "tcp://1
   fail "the installed orvactl on a closed network port ended with $status: $said"
 pass "the installed programs load the network line ($said)"
 
-entries=("$root"/usr/share/applications/*.desktop)
-[ ${#entries[@]} = 1 ] && [ -f "${entries[0]}" ] || fail "want one desktop entry, found ${entries[*]}"
-entry="${entries[0]}"
-exec_line="$(sed -n 's/^Exec=//p' "$entry")"
-program="${exec_line%% *}"
-[ -x "$root/usr/bin/$program" ] || fail "Exec=$exec_line: no /usr/bin/$program in the package"
-icon="$(sed -n 's/^Icon=//p' "$entry")"
-[ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "Icon=$icon: no scalable icon"
-for size in 16 32 48 64 128 256; do
-  png="$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
-  [ -f "$png" ] || fail "Icon=$icon: no $size pixel icon"
-  # Width and height from the PNG header.
-  read -r w h < <(od -An -tu1 -j16 -N8 "$png" |
-    awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')
-  [ "$w x $h" = "$size x $size" ] || fail "$png is $w x $h"
-done
-pass "the desktop entry names /usr/bin/$program and the icon $icon at every size"
-
-# The menu entry's command opens a window: on a private X display (Xvfb picks
-# a free one), with no settings, the program comes up with its port dialog.
+# The menu entries' commands open a window: on a private X display (Xvfb
+# picks a free one), with no settings, the panel comes up with its port
+# dialog and the venue window with an empty table.
 mkfifo "$work/displayfd"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb ${started:-} 2>/dev/null || true; rm -rf "$work"' EXIT
 read -r number <"$work/displayfd"
-mkdir -p "$work/menu-config"
-DISPLAY=":$number" XDG_CONFIG_HOME="$work/menu-config" QT_QPA_PLATFORM=xcb \
-  PATH="$root/usr/bin:$PATH" $exec_line >/dev/null 2>&1 &
-started=$!
-DISPLAY=":$number" timeout 60 xdotool search --sync --onlyvisible --pid "$started" >/dev/null ||
-  fail "Exec=$exec_line opened no window"
-pass "Exec=$exec_line opens a window"
+entries=("$root"/usr/share/applications/*.desktop)
+names="$(cd "$root/usr/share/applications" && echo *.desktop)"
+[ "$names" = "org.orva.orva.desktop org.orva.venue.desktop" ] || fail "desktop entries: $names"
+for entry in "${entries[@]}"; do
+  exec_line="$(sed -n 's/^Exec=//p' "$entry")"
+  program="${exec_line%% *}"
+  [ -x "$root/usr/bin/$program" ] || fail "Exec=$exec_line: no /usr/bin/$program in the package"
+  icon="$(sed -n 's/^Icon=//p' "$entry")"
+  [ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "Icon=$icon: no scalable icon"
+  for size in 16 32 48 64 128 256; do
+    png="$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
+    [ -f "$png" ] || fail "Icon=$icon: no $size pixel icon"
+    # Width and height from the PNG header.
+    read -r w h < <(od -An -tu1 -j16 -N8 "$png" |
+      awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')
+    [ "$w x $h" = "$size x $size" ] || fail "$png is $w x $h"
+  done
+  pass "$(basename "$entry") names /usr/bin/$program and the icon $icon at every size"
+
+  rm -rf "$work/menu-config" && mkdir -p "$work/menu-config"
+  DISPLAY=":$number" XDG_CONFIG_HOME="$work/menu-config" QT_QPA_PLATFORM=xcb \
+    PATH="$root/usr/bin:$PATH" $exec_line >/dev/null 2>&1 &
+  started=$!
+  DISPLAY=":$number" timeout 60 xdotool search --sync --onlyvisible --pid "$started" >/dev/null ||
+    fail "Exec=$exec_line opened no window"
+  kill $started
+  wait $started 2>/dev/null || true
+  pass "Exec=$exec_line opens a window"
+done
+entry="$root/usr/share/applications/org.orva.orva.desktop"
 
 metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
 grep -q "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "${metainfo[0]}" ||
