@@ -37,7 +37,7 @@ Start readCommandLine(int argc, char *argv[], QString *logPath, VenueProjector *
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption log(
         QStringLiteral("log"),
-        QStringLiteral("Appends every byte sent and received, with its time, and the port's\n"
+        QStringLiteral("Appends every byte sent and received, with its time, and the port's "
                        "opens, closes, losses and reconnects to FILE (see orva(1))."),
         QStringLiteral("FILE"));
     parser.addOption(log);

@@ -43,7 +43,7 @@ Start readCommandLine(int argc, char *argv[], Options *options)
         QStringLiteral("HOURS"), QStringLiteral("2000"));
     const QCommandLineOption log(
         QStringLiteral("log"),
-        QStringLiteral("Appends every byte sent and received, with its time, and the lines'\n"
+        QStringLiteral("Appends every byte sent and received, with its time, and the lines' "
                        "opens, closes, losses and reconnects to FILE (see orva(1))."),
         QStringLiteral("FILE"));
     parser.addOptions({interval, lampWarn, log});

@@ -38,7 +38,7 @@ public:
         QString prefix;      // the address prefix; empty for none
         QString command;     // the command word, without its carriage return
         bool person = false; // asked for by a person, not by a poll
-        quint64 ticket = 0; // the caller's mark for a job outside its own round; 0 for none
+        quint64 ticket = 0;  // the caller's mark for a job outside its own round; 0 for none
     };
 
     // One ended exchange, as the window would show it.
