@@ -338,7 +338,7 @@ void TstFaults::adapterReplugged()
     line = std::make_unique<PtyLine>();
     QVERIFY(QFile::link(line->slavePath(), adapter));
     QTRY_VERIFY_WITH_TIMEOUT(form.MSComm1.portOpen(), 20000);
-    QCOMPARE(com->toolTip(), comTip);
+    QTRY_COMPARE(com->toolTip(), comTip); // once the open is told
     QCOMPARE(com->accessibleDescription(), QString());
     QCOMPARE(com->grab().toImage(), comLook);
     QTest::mouseClick(form.button(QStringLiteral("Command44")), Qt::LeftButton);

@@ -13,6 +13,7 @@ PortSession::PortSession(MSComm &port, QObject *parent)
 {
     connect(&m_port, &MSComm::linkLost, this, &PortSession::linkLost);
     connect(&m_port, &MSComm::opened, this, &PortSession::portOpened);
+    connect(&m_port, &MSComm::openFailed, this, &PortSession::reopenFailed);
     connect(&m_reconnector, &Reconnector::tryNow, this, &PortSession::tryReopen);
 }
 
@@ -21,8 +22,24 @@ void PortSession::portOpened()
     m_openDevice =
         m_port.device().isEmpty() ? PortMap::deviceForPort(m_port.commPort()) : m_port.device();
     m_lost = false;
-    m_reconnector.stop();
-    emit opened(m_openDevice, m_reopening);
+    const bool byItself = m_reopening;
+    m_reopening = false;
+    if (byItself)
+        m_reconnector.succeeded();
+    else
+        m_reconnector.stop();
+    emit opened(m_openDevice, byItself);
+}
+
+void PortSession::reopenFailed()
+{
+    // Only a try of the reconnector's: a person's open reports its own
+    // failure.
+    if (!m_reopening)
+        return;
+    m_reopening = false;
+    m_port.setDevice(QString());
+    m_reconnector.failed();
 }
 
 void PortSession::linkLost()
@@ -37,6 +54,8 @@ void PortSession::linkLost()
 
 void PortSession::tryReopen()
 {
+    if (m_port.isOpening())
+        return; // a try is under way; its end decides
     if (!m_lost || m_dialogOpen || m_port.portOpen()) {
         m_reconnector.stop();
         return;
@@ -47,19 +66,21 @@ void PortSession::tryReopen()
     m_port.setCommPort(m_lostPort);
     // The very device that was lost, whatever the port number stands for now.
     m_port.setDevice(m_lostDevice);
+    // Started, not waited for: a network endpoint may take its whole limit
+    // to answer, and the window stays usable meanwhile. portOpened() or
+    // reopenFailed() follows.
     m_reopening = true;
-    const bool reopened = m_port.setPortOpen(true);
-    m_reopening = false;
-    if (reopened) {
-        m_reconnector.succeeded();
-        return;
-    }
-    m_port.setDevice(QString());
-    m_reconnector.failed();
+    m_port.startOpen();
 }
 
 void PortSession::closePort()
 {
+    // A try of the reconnector's still under way ends here, unannounced:
+    // whatever the person does next decides the port.
+    if (m_port.isOpening()) {
+        m_reopening = false;
+        m_port.setPortOpen(false);
+    }
     if (!m_port.portOpen())
         return;
     m_port.setPortOpen(false);

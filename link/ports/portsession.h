@@ -91,6 +91,7 @@ private:
     void linkLost();
     void tryReopen();
     void portOpened();
+    void reopenFailed();
     void closePort();
 
     MSComm &m_port;
