@@ -154,8 +154,15 @@ QVariant VenueModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return text(row, column);
+    case Qt::ToolTipRole: {
+        // A line that failed says why where the pointer rests on its link.
+        const Watcher::Watched &w = m_watcher.watched()[row];
+        if (column == Link && !m_inPanel.contains(row) && !w.linkReason.isEmpty()
+            && w.link != Watcher::Link::Open)
+            return tr("%1: %2").arg(text(row, column), w.linkReason);
+        return text(row, column);
+    }
     case Qt::AccessibleDescriptionRole:
         return rowDescription(row);
     case SortRole: {

@@ -411,9 +411,9 @@ void VenueWindow::restoreLayout()
     if (okWidth && okHeight && width >= 200 && height >= 150 && width <= 10000 && height <= 10000)
         resize(width, height);
     else
-        resize(1180, 420);
+        resize(1240, 420); // the columns' first widths, side by side
     // Widths that fit the usual contents, for the columns not stored.
-    static constexpr int kWidths[VenueModel::ColumnCount] = {140, 260, 190, 160, 60, 150, 160, 100};
+    static constexpr int kWidths[VenueModel::ColumnCount] = {140, 240, 190, 160, 60, 150, 160, 100};
     const QStringList columns = stored[1].split(QLatin1Char(','));
     for (int i = 0; i < VenueModel::ColumnCount; ++i) {
         bool ok = false;
