@@ -164,9 +164,11 @@ QVariant VenueModel::data(const QModelIndex &index, int role) const
             return w.state.lampHours ? QVariant(*w.state.lampHours) : QVariant(-1);
         if (column == Temperatures)
             return w.state.temperatures ? QVariant((*w.state.temperatures)[0]) : QVariant(-300.0);
+        // The time itself (none yet sorts first): its milliseconds since the
+        // epoch are worked out from the local time at every call, which made
+        // sorting by this column several times slower than by any other.
         if (column == LastAnswer)
-            return w.lastAnswer.isValid() ? QVariant(w.lastAnswer.toMSecsSinceEpoch())
-                                          : QVariant(qint64(0));
+            return w.lastAnswer;
         return text(row, column);
     }
     case Qt::BackgroundRole:

@@ -78,13 +78,22 @@ VenueWindow::VenueWindow(Watcher &watcher, std::optional<int> lampWarnHours, QWi
     m_bar->setMargin(6);
     m_bar->setAutoFillBackground(true);
     m_bar->setTextFormat(Qt::PlainText);
+    // The bar takes the window's width and never widens it: with many
+    // projectors named, its text runs on past the edge (the rows show each
+    // projector's problems, and the whole text is its accessible description).
+    m_bar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto *filterLabel = new QLabel(tr("&Filter:"), this);
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText(tr("name or state"));
     m_filter->setAccessibleName(tr("Filter"));
     m_filter->setAccessibleDescription(tr("Shows only the projectors whose row holds this text"));
-    m_filter->setClearButtonEnabled(true);
+    // The clear button comes with the first text: it is hidden while the
+    // filter is empty, and finding its icon in the icon themes would cost
+    // the start more than making all the rest of the window.
+    connect(
+        m_filter, &QLineEdit::textChanged, m_filter,
+        [this]() { m_filter->setClearButtonEnabled(true); }, Qt::SingleShotConnection);
     filterLabel->setBuddy(m_filter);
     connect(m_filter, &QLineEdit::textChanged, m_proxy,
             &QSortFilterProxyModel::setFilterFixedString);
