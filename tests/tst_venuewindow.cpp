@@ -1,13 +1,17 @@
-// The venue window with the real watcher: the window's width under a long
+// The venue window with the real watcher: what a row shows after "Power on"
+// and what went to the line (orva-sim); the window's width under a long
 // attention bar, and the filter's clear button.
 #include "projectors/venue.h"
 #include "projectors/watcher.h"
+#include "protocol/linelog.h"
 #include "venue/venuemodel.h"
 #include "venue/venuewindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -19,8 +23,62 @@ class TstVenueWindow : public QObject
 
 private slots:
     void initTestCase() { TestEnv::usePrivateSettings(); }
+    void powerOn_data();
+    void powerOn();
     void manyProjectors();
 };
+
+void TstVenueWindow::powerOn_data()
+{
+    // "Power on" is pressed once the poll at the start has brought the
+    // answer to |after|; |sent| is then what the line carries.
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("between two polls: its power alone is asked")
+        << "CR6" << QStringList{"CR0", "CR1", "CR3", "CR6", "C00", "CR0"};
+    QTest::newRow("during a poll, after its power answer: asked again after it")
+        << "CR0" << QStringList{"CR0", "C00", "CR1", "CR3", "CR6", "CR0"};
+}
+
+void TstVenueWindow::powerOn()
+{
+    QFETCH(QString, after);
+    QFETCH(QStringList, sent);
+    QProcess sim;
+    sim.start(QStringLiteral(ORVA_SIM), QStringList());
+    QVERIFY(sim.waitForReadyRead(5000));
+    QTemporaryDir dir;
+    LineLog log(dir.filePath(QStringLiteral("line.log")));
+    // The default interval: one poll at the start, the next after a minute.
+    Watcher watcher(Venue::parse("[Projectors]\nHall=" + sim.readLine()), Watcher::Options{});
+    watcher.setLog(&log);
+    VenueWindow window(watcher, 2000);
+    auto *table = window.findChild<QTableView *>();
+    table->selectRow(0);
+    bool pressed = false;
+    connect(&watcher, &Watcher::exchanged, &window, [&](int, const VenueLine::Done &done) {
+        if (!pressed && done.job.command == after) {
+            pressed = true;
+            window.powerOn();
+        }
+    });
+    watcher.start();
+    QTRY_COMPARE(table->model()->index(0, VenueModel::Power).data().toString(),
+                 QLatin1String("on"));
+    const auto onLine = [&]() {
+        QStringList commands;
+        for (const QByteArray &line : TestEnv::fileBytes(log.path()).split('\n')) {
+            const QList<QByteArray> f = line.split('\t');
+            if (f.size() == 5 && f[2] == "sent")
+                commands << QString::fromLatin1(QByteArray::fromHex(f[4]).trimmed());
+        }
+        return commands;
+    };
+    QTRY_VERIFY2(!watcher.lineBusy(0), qPrintable(onLine().join(u' ')));
+    QCOMPARE(onLine().join(u' '), sent.join(u' '));
+    sim.terminate();
+    sim.waitForFinished(5000);
+}
 
 // Forty projectors needing attention: the bar names them all, and the window
 // keeps its width; the filter's clear button shows all rows again.
