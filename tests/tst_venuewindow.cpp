@@ -1,6 +1,4 @@
-// The venue window with the real watcher: what a row shows after "Power on"
-// and what went to the line (orva-sim); the window's width under a long
-// attention bar, and the filter's clear button.
+// The venue window with the real watcher and orva-sim.
 #include "projectors/venue.h"
 #include "projectors/watcher.h"
 #include "protocol/linelog.h"
@@ -65,17 +63,14 @@ void TstVenueWindow::powerOn()
     watcher.start();
     QTRY_COMPARE(table->model()->index(0, VenueModel::Power).data().toString(),
                  QLatin1String("on"));
-    const auto onLine = [&]() {
-        QStringList commands;
-        for (const QByteArray &line : TestEnv::fileBytes(log.path()).split('\n')) {
-            const QList<QByteArray> f = line.split('\t');
-            if (f.size() == 5 && f[2] == "sent")
-                commands << QString::fromLatin1(QByteArray::fromHex(f[4]).trimmed());
-        }
-        return commands;
-    };
-    QTRY_VERIFY2(!watcher.lineBusy(0), qPrintable(onLine().join(u' ')));
-    QCOMPARE(onLine().join(u' '), sent.join(u' '));
+    QTRY_VERIFY2(!watcher.lineBusy(0), "the watcher never leaves the line idle");
+    QStringList onLine;
+    for (const QByteArray &line : TestEnv::fileBytes(log.path()).split('\n')) {
+        const QList<QByteArray> f = line.split('\t');
+        if (f.size() == 5 && f[2] == "sent")
+            onLine << QString::fromLatin1(QByteArray::fromHex(f[4]).trimmed());
+    }
+    QCOMPARE(onLine.join(u' '), sent.join(u' '));
     sim.terminate();
     sim.waitForFinished(5000);
 }
@@ -100,10 +95,8 @@ void TstVenueWindow::manyProjectors()
         bar = label->accessibleName() == "Attention" ? label : bar;
     QTRY_VERIFY2(bar->text().startsWith("40 projectors need attention: Room 1 (lost"),
                  qPrintable(bar->text()));
-    QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     QCOMPARE(window.width(), width);
-
     auto *filter = window.findChild<QLineEdit *>();
     QTest::keyClicks(filter, "Room 4");
     auto *table = window.findChild<QTableView *>();
