@@ -8,16 +8,20 @@
 // program is killed after the mark, and its CPU time up to then is read
 // with wait4.
 //
-//   orva-bench-startup [pairs [program [reference]]]
+//   orva-bench-startup [--venue N] [pairs [program [reference]]]
 //
+// --venue N: the program is orva-venue, and the settings also hold a venue
+// of N projectors, simulated by one orva-sim on N pseudo-terminals.
 // pairs: default 15; the first pair warms up the caches and is not counted.
 // program, reference: two other builds to set against each other (both get
-// the same environment and the same line).
+// the same environment and the same line). Each one's resident memory at the
+// mark is shown too.
 #include "sim/rawpty.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -123,34 +127,48 @@ std::string readLine(int fd, int timeoutMs)
 struct Run {
     double ms = 0;    // process start to first frame on screen
     double cpuMs = 0; // user + system time until killed
+    double rssMb = 0; // resident memory at the mark
 };
 
-// The serial port's lock file that a killed ORVA leaves behind. A program
-// that exits normally removes it; left in place, the next start would first
-// have to find it stale and break it, which a real start does not do.
-void removeStaleLock(pid_t killed, const QString &device)
+// The lock files of the lines that a killed program held. A program that
+// exits normally removes them; left in place, the next start would first
+// have to find them stale and break them, which a real start does not do.
+void removeStaleLocks(pid_t killed)
 {
-    QFile lock(QStringLiteral("/var/lock/LCK..") + device.section(QLatin1Char('/'), -1));
-    if (lock.open(QIODevice::ReadOnly) && lock.readLine().trimmed() == QByteArray::number(killed)) {
-        lock.close();
-        lock.remove();
+    const QDir folder(QStringLiteral("/var/lock"));
+    for (const QString &name : folder.entryList({QStringLiteral("LCK..*")}, QDir::Files)) {
+        QFile lock(folder.filePath(name));
+        if (lock.open(QIODevice::ReadOnly)
+            && lock.readLine().trimmed() == QByteArray::number(killed))
+            lock.remove();
     }
 }
 
-bool startOnce(const std::string &program, const std::vector<std::string> &env, Run &run,
-               const QString &device)
+double rssMb(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    status.open(QIODevice::ReadOnly);
+    for (QByteArray line; !(line = status.readLine()).isEmpty();) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
+bool startOnce(const std::string &program, const std::vector<std::string> &env, Run &run)
 {
     const qint64 start = nowNs();
     Child child = spawn({program}, env);
     if (child.pid < 0)
         return false;
     const std::string mark = readLine(child.readEnd, 20000);
+    run.rssMb = rssMb(child.pid);
     kill(child.pid, SIGKILL);
     int status = 0;
     rusage usage{};
     wait4(child.pid, &status, 0, &usage);
     ::close(child.readEnd);
-    removeStaleLock(child.pid, device);
+    removeStaleLocks(child.pid);
     if (mark.empty())
         return false;
     run.ms = double(std::stoll(mark) - start) / 1e6;
@@ -171,13 +189,22 @@ double median(std::vector<double> v)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    int venue = 0;
+    if (argc > 2 && std::string(argv[1]) == "--venue") {
+        venue = std::max(1, atoi(argv[2]));
+        argv += 2;
+        argc -= 2;
+    }
     const int pairs = argc > 1 ? std::max(2, atoi(argv[1])) : 15;
     const QString dir = QCoreApplication::applicationDirPath();
     // Two other programs may be named instead, to set one build against
     // another in the same run.
     const std::string orva =
         argc > 2 ? std::string(argv[2])
-                 : QDir(dir).absoluteFilePath(QStringLiteral("../app/orva")).toStdString();
+                 : QDir(dir)
+                       .absoluteFilePath(venue ? QStringLiteral("../venue/orva-venue")
+                                               : QStringLiteral("../app/orva"))
+                       .toStdString();
     const std::string button =
         argc > 3 ? std::string(argv[3])
                  : QDir(dir).absoluteFilePath(QStringLiteral("orva-bench-onebutton")).toStdString();
@@ -205,6 +232,18 @@ int main(int argc, char *argv[])
     ini.open(QIODevice::WriteOnly);
     ini.write("[StartUP]\r\nComPort=3\r\nBaudRate=96\r\nADRESS=\r\n[Ports]\r\nCOM3=");
     ini.write(line.slavePath.toLocal8Bit() + "\r\n");
+    // The venue: one simulated projector per pseudo-terminal.
+    QProcess sim;
+    if (venue) {
+        sim.start(QDir(dir).absoluteFilePath(QStringLiteral("../sim/orva-sim")),
+                  {QStringLiteral("--count"), QString::number(venue)});
+        ini.write("[Projectors]\r\n");
+        for (int i = 1; i <= venue; ++i) {
+            while (!sim.canReadLine() && sim.waitForReadyRead(10000)) {
+            }
+            ini.write("Room " + QByteArray::number(i) + '=' + sim.readLine().trimmed() + "\r\n");
+        }
+    }
     ini.close();
 
     const std::vector<std::string> env = {
@@ -215,15 +254,16 @@ int main(int argc, char *argv[])
     };
 
     std::vector<double> orvaMs, buttonMs, ratios, orvaCpu, buttonCpu;
-    std::printf("pair  orva ms  button ms  ratio  orva cpu ms  button cpu ms\n");
+    std::vector<double> orvaRss, buttonRss;
+    std::printf(
+        "pair  program ms  reference ms  ratio  cpu ms  ref. cpu ms  RSS MB  ref. RSS MB\n");
     int failures = 0;
     for (int i = 0; i <= pairs; ++i) {
         Run a, b;
         // Alternate which of the two starts first.
         const bool orvaFirst = i % 2 == 0;
-        const QString &device = line.slavePath;
-        bool ok = orvaFirst ? startOnce(orva, env, a, device) && startOnce(button, env, b, device)
-                            : startOnce(button, env, b, device) && startOnce(orva, env, a, device);
+        bool ok = orvaFirst ? startOnce(orva, env, a) && startOnce(button, env, b)
+                            : startOnce(button, env, b) && startOnce(orva, env, a);
         // Drain what the program may have sent on the line.
         char sink[256];
         while (::read(line.master, sink, sizeof sink) > 0) {
@@ -233,8 +273,8 @@ int main(int argc, char *argv[])
             ++failures;
             continue;
         }
-        std::printf("%4d %8.1f %10.1f %6.3f %12.1f %14.1f%s\n", i, a.ms, b.ms, a.ms / b.ms, a.cpuMs,
-                    b.cpuMs, i == 0 ? "  (warm-up)" : "");
+        std::printf("%4d %11.1f %13.1f %6.3f %7.1f %12.1f %7.1f %12.1f%s\n", i, a.ms, b.ms,
+                    a.ms / b.ms, a.cpuMs, b.cpuMs, a.rssMb, b.rssMb, i == 0 ? "  (warm-up)" : "");
         if (i == 0)
             continue;
         orvaMs.push_back(a.ms);
@@ -242,18 +282,23 @@ int main(int argc, char *argv[])
         ratios.push_back(a.ms / b.ms);
         orvaCpu.push_back(a.cpuMs);
         buttonCpu.push_back(b.cpuMs);
+        orvaRss.push_back(a.rssMb);
+        buttonRss.push_back(b.rssMb);
     }
 
     kill(xvfb.pid, SIGTERM);
     waitpid(xvfb.pid, nullptr, 0);
     line.close();
+    sim.terminate();
+    sim.waitForFinished(5000);
     if (ratios.empty() || failures) {
         std::fprintf(stderr, "%d runs failed\n", failures);
         return 1;
     }
-    std::printf("\nmedian over %zu pairs: orva %.1f ms, one button %.1f ms, ratio %.3f"
-                " (cpu %.1f / %.1f ms)\n",
+    std::printf("\nmedian over %zu pairs: program %.1f ms, reference %.1f ms, ratio %.3f"
+                " (cpu %.1f / %.1f ms; RSS %.1f / %.1f MB, ratio %.2f)\n",
                 ratios.size(), median(orvaMs), median(buttonMs), median(ratios), median(orvaCpu),
-                median(buttonCpu));
+                median(buttonCpu), median(orvaRss), median(buttonRss),
+                median(orvaRss) / median(buttonRss));
     return 0;
 }

@@ -1,3 +1,5 @@
+#include "app/startupmark.h"
+#include "app/warmup.h"
 #include "projectors/venue.h"
 #include "projectors/watcher.h"
 #include "protocol/linelog.h"
@@ -99,6 +101,9 @@ int main(int argc, char *argv[])
         break;
     }
 
+    // As in the panel: the session bus and the font configuration are got
+    // ready on a second thread while the window is made.
+    StartupWarmUp warmUp;
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.venue"));
     std::unique_ptr<LineLog> log;
@@ -122,6 +127,8 @@ int main(int argc, char *argv[])
     watcher.setLog(log.get());
     VenueWindow window(watcher, options.lampWarnHours);
     window.setNotWatched(notWatched);
+    StartupMark::watch(&window);
+    warmUp.wait();
     window.show();
     watcher.start();
     const int status = app.exec();

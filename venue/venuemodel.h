@@ -49,8 +49,6 @@ public:
     // Why the projector of |row| needs attention, in words; empty when it
     // does not.
     QStringList problems(int row) const;
-    // The rows that need attention.
-    int attentionCount() const;
     // "Hall A: link open, power on, input 2, lamp 1234 h, 35.0/41.5/38.0 °C,
     // last answer 10:02:03"
     QString rowDescription(int row) const;

@@ -78,15 +78,26 @@ VenueWindow::VenueWindow(Watcher &watcher, std::optional<int> lampWarnHours, QWi
     m_bar->setMargin(6);
     m_bar->setAutoFillBackground(true);
     m_bar->setTextFormat(Qt::PlainText);
-    // A long list of names wraps instead of widening the window.
+    // The bar takes the window's width and never widens it: with many
+    // projectors named (256 lamps past their hours made it 48,000 pixels
+    // wide) its text wraps, up to three lines; the whole text is its tooltip
+    // and its accessible description.
+    m_bar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_bar->setWordWrap(true);
+    m_bar->setMaximumHeight(3 * m_bar->fontMetrics().lineSpacing() + 2 * m_bar->margin()
+                            + 2 * m_bar->frameWidth());
 
     auto *filterLabel = new QLabel(tr("&Filter:"), this);
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText(tr("name or state"));
     m_filter->setAccessibleName(tr("Filter"));
     m_filter->setAccessibleDescription(tr("Shows only the projectors whose row holds this text"));
-    m_filter->setClearButtonEnabled(true);
+    // The clear button comes with the first text: it is hidden while the
+    // filter is empty, and finding its icon in the icon themes would cost
+    // the start more than making all the rest of the window.
+    connect(
+        m_filter, &QLineEdit::textChanged, m_filter,
+        [this]() { m_filter->setClearButtonEnabled(true); }, Qt::SingleShotConnection);
     filterLabel->setBuddy(m_filter);
     connect(m_filter, &QLineEdit::textChanged, m_proxy,
             &QSortFilterProxyModel::setFilterFixedString);
@@ -146,6 +157,9 @@ VenueWindow::VenueWindow(Watcher &watcher, std::optional<int> lampWarnHours, QWi
     connect(&watcher, &Watcher::changed, this,
             [this](const Watcher::Change &change) { projectorChanged(change.projector); });
     connect(&watcher, &Watcher::exchanged, this, &VenueWindow::exchanged);
+    m_barPending.setSingleShot(true);
+    m_barPending.setInterval(50);
+    connect(&m_barPending, &QTimer::timeout, this, &VenueWindow::updateBar);
     m_panelCheck.setInterval(500);
     connect(&m_panelCheck, &QTimer::timeout, this, &VenueWindow::checkPanels);
 
@@ -163,7 +177,10 @@ VenueWindow::~VenueWindow() = default;
 void VenueWindow::projectorChanged(int index)
 {
     m_model->refresh(index);
-    updateBar();
+    // The bar reads every row: with hundreds of projectors it is worked out
+    // once for the changes that come together, not once per exchange.
+    if (!m_barPending.isActive())
+        m_barPending.start();
 }
 
 void VenueWindow::exchanged(int index, const VenueLine::Done &done)
@@ -206,18 +223,18 @@ void VenueWindow::setNotWatched(const QList<VenueProjector> &projectors)
 
 void VenueWindow::updateBar()
 {
-    const int count = m_model->attentionCount() + int(m_notWatched.size());
+    // A projector whose line is wrong in the settings file has no row to
+    // show it: it comes first, so that it is not lost behind the others.
     QStringList names;
+    for (const VenueProjector &p : std::as_const(m_notWatched))
+        names << tr("%1 (not watched: %2)").arg(p.name, p.error);
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const QStringList problems = m_model->problems(row);
         if (!problems.isEmpty())
             names << QStringLiteral("%1 (%2)").arg(m_watcher.watched()[row].projector.name,
                                                    problems.join(QStringLiteral(", ")));
     }
-    // A projector whose line is wrong in the settings file needs a person
-    // as much as a lost one, and it has no row to show it.
-    for (const VenueProjector &p : m_notWatched)
-        names << tr("%1 (not watched: %2)").arg(p.name, p.error);
+    const int count = int(names.size());
     QString text;
     if (count == 0 && m_model->rowCount() == 0)
         text = tr("No projectors to watch: list them in [Projectors] in %1")
@@ -230,7 +247,10 @@ void VenueWindow::updateBar()
         text = tr("%1 projectors need attention").arg(count);
     if (!names.isEmpty())
         text += QStringLiteral(": ") + names.join(QStringLiteral("; "));
+    if (text == m_bar->text())
+        return;
     m_bar->setText(text);
+    m_bar->setToolTip(text);
     QPalette palette = m_bar->palette();
     palette.setColor(QPalette::Window, count ? QColor(0xFF, 0xC0, 0xC0) : QColor(0xC0, 0xF0, 0xC0));
     palette.setColor(QPalette::WindowText, Qt::black);

@@ -79,5 +79,6 @@ private:
     // The panels started from here and still running, by projector.
     QHash<int, qint64> m_panels;
     QTimer m_panelCheck;
+    QTimer m_barPending; // the bar is worked out again when it runs out
     QList<VenueProjector> m_notWatched;
 };

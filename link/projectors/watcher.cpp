@@ -85,6 +85,7 @@ Watcher::Watcher(const QList<VenueProjector> &projectors, const Options &options
     m_pendingOf.assign(m_watched.size(), 0);
     m_polled.resize(m_watched.size());
     m_answeredIn.assign(m_watched.size(), false);
+    m_powerAfterPoll.assign(m_watched.size(), false);
     m_round.setInterval(m_options.intervalMs);
     connect(&m_round, &QTimer::timeout, this, &Watcher::roundEnded);
 }
@@ -144,14 +145,15 @@ void Watcher::checkStopped()
     emit stopped();
 }
 
-void Watcher::poll(int index)
+void Watcher::poll(int index, bool powerOnly)
 {
     Line &line = *m_lineOf[index];
     if (m_stopping || m_pendingOf[index] > 0 || (line.waiting && !line.probing) || line.lent)
         return;
     const Watched &w = m_watched[index];
     const QStringList &queries =
-        w.silent || inTransition(w.state.power) || line.probing ? kPowerOnly : kFullPoll;
+        powerOnly || w.silent || inTransition(w.state.power) || line.probing ? kPowerOnly
+                                                                             : kFullPoll;
     m_polled[index] = w.state;
     m_answeredIn[index] = false;
     m_pendingOf[index] = int(queries.size());
@@ -218,8 +220,12 @@ void Watcher::handle(Line &line, const VenueLine::Done &done)
             lineFailed(line, done);
         }
         emit exchanged(index, done);
-        if (done.result != VenueLine::Result::PortFailed)
-            poll(index);
+        // Its power is asked at once, or after the poll under way, whose
+        // own answer may be older than the command.
+        if (done.result != VenueLine::Result::PortFailed) {
+            m_powerAfterPoll[index] = m_pendingOf[index] > 0;
+            poll(index, true);
+        }
         return;
     }
     switch (done.result) {
@@ -240,6 +246,10 @@ void Watcher::handle(Line &line, const VenueLine::Done &done)
     if (--m_pendingOf[index] == 0 && done.result != VenueLine::Result::PortFailed)
         pollEnded(index);
     emit exchanged(index, done);
+    if (m_pendingOf[index] == 0 && m_powerAfterPoll[index]) {
+        m_powerAfterPoll[index] = false;
+        poll(index, true);
+    }
 }
 
 void Watcher::lineFailed(Line &line, const VenueLine::Done &done)

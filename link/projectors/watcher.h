@@ -113,7 +113,8 @@ signals:
 
 private:
     struct Line;
-    void poll(int index);
+    // Asks projector |index| its state; only its power when |powerOnly|.
+    void poll(int index, bool powerOnly = false);
     void handle(Line &line, const VenueLine::Done &done);
     void pollEnded(int index);
     void lineFailed(Line &line, const VenueLine::Done &done);
@@ -127,6 +128,7 @@ private:
     std::vector<int> m_pendingOf;         // exchanges of the poll under way, by projector
     std::vector<ProjectorState> m_polled; // what the poll under way brought
     std::vector<bool> m_answeredIn;       // whether the poll under way brought any answer
+    std::vector<bool> m_powerAfterPoll;   // a command came during it: power is asked after it
     std::vector<std::unique_ptr<QTimer>> m_timers;
     QTimer m_round;
     bool m_stopping = false;

@@ -147,7 +147,8 @@ def main():
         os.kill(int(f.read()), signal.SIGTERM)
     wait_for(table, "Hall B's lost line shows as lost",
              lambda t: t["Hall B"]["Link"].startswith("lost"))
-    if not poll(lambda: bar_text(window).startswith("2 projectors need attention: Hall B (lost")):
+    if not poll(lambda: bar_text(window).startswith("2 projectors need attention: Spare (not "
+                                                     "watched: ") and "; Hall B (lost" in bar_text(window)):
         fail("the bar reads " + repr(bar_text(window)))
     print("ok: the bar reads " + repr(bar_text(window)))
     sim = subprocess.Popen([os.path.join(BUILD, "sim/orva-sim"), "--link",
