@@ -320,14 +320,7 @@ void Form1::Form_Load()
     engine.addressPrefix = address;
     selectStoredAddress(address);
 
-    const QString failure = session.openStored();
-    if (!failure.isEmpty()) {
-        showPortDialogModal(failure);
-        return;
-    }
-    engine.setPace(TransactionEngine::Pace::PortOpened);
-    placeOnScreen();
-    engine.resetState();
+    portTried(session.openStored());
 }
 
 void Form1::loadProjector(const QString &device, int comPort, quint8 baudCode,
@@ -337,7 +330,11 @@ void Form1::loadProjector(const QString &device, int comPort, quint8 baudCode,
     session.BaudCode = baudCode;
     engine.addressPrefix = prefix;
     selectStoredAddress(prefix);
-    const QString failure = session.openDevice(device, comPort);
+    portTried(session.openDevice(device, comPort));
+}
+
+void Form1::portTried(const QString &failure)
+{
     if (!failure.isEmpty()) {
         showPortDialogModal(failure);
         return;

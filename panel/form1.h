@@ -128,6 +128,9 @@ private:
     void buildControls();
     void connectButtons();
     void placeOnScreen();
+    // The end of loading, once the port was tried: the port dialog with
+    // |failure|, or, when it is empty, the window in its place, ready.
+    void portTried(const QString &failure);
     void selectStoredAddress(const QString &prefix);
     // Address option |option| (1..6) chosen: its prefix is used from now on.
     void chooseAddress(int option);

@@ -7,49 +7,14 @@ the STATUS button (pressed through its accessible action), and that the
 console's three lists are named. Exits 1 at the first failure.
 """
 import sys
-import time
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from atspicheck import Atspi, children, fail, poll, text_of, walk
 
 ARROWS = sorted(f"{group} {way}" for group in ("Menu", "Keystone", "Lens shift")
                 for way in ("up", "down", "left", "right")) + sorted(
     f"{group} {way}" for group in ("Zoom", "Focus", "Digital zoom") for way in ("up", "down"))
 LINES = {"Sent": "C R 0", "Received": "0 0", "Status": "Power ON"}
 LISTS = {"Basic commands", "Extended setting commands", "Extended read commands"}
-
-
-def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
-
-
-def poll(probe, tries=200):
-    """The first true answer of |probe|, asked every 50 ms, or None."""
-    for _ in range(tries):
-        value = probe()
-        if value:
-            return value
-        time.sleep(0.05)
-    return None
-
-
-def children(node):
-    return [c for c in (node.get_child_at_index(i) for i in range(node.get_child_count())) if c]
-
-
-def walk(node):
-    """The node and everything under it, but not the rows of a list."""
-    yield node
-    if node.get_role() not in (Atspi.Role.COMBO_BOX, Atspi.Role.LIST):
-        for child in children(node):
-            yield from walk(child)
-
-
-def text_of(node):
-    return Atspi.Text.get_text(node, 0, Atspi.Text.get_character_count(node))
 
 
 def main():

@@ -13,40 +13,11 @@ import subprocess
 import sys
 import time
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from atspicheck import Atspi, children, fail, poll, text_of, walk
 
 WORK = os.environ["WORK"]
 BUILD = os.environ["BUILD"]
 COLUMNS = ["Name", "Port", "Link", "Power", "Input", "Lamp hours", "Temperatures", "Last answer"]
-
-
-def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
-
-
-def poll(probe, tries=300):
-    """The first true answer of |probe|, asked every 50 ms, or None."""
-    for _ in range(tries):
-        value = probe()
-        if value:
-            return value
-        time.sleep(0.05)
-    return None
-
-
-def children(node):
-    return [c for c in (node.get_child_at_index(i) for i in range(node.get_child_count())) if c]
-
-
-def walk(node):
-    yield node
-    if node.get_role() != Atspi.Role.TABLE:
-        for child in children(node):
-            yield from walk(child)
 
 
 def find(root, role, name):
@@ -69,10 +40,6 @@ def wait_for(table, what, check):
 def row_of(table, name):
     return next(r for r in range(Atspi.Table.get_n_rows(table))
                 if Atspi.Table.get_accessible_at(table, r, 0).get_name() == name)
-
-
-def text_of(node):
-    return Atspi.Text.get_text(node, 0, Atspi.Text.get_character_count(node))
 
 
 def bar_text(window):
