@@ -114,12 +114,8 @@ ExchangeRecord ask(Exchange &exchange, const QString &prefix, const QString &com
     // A line that went away brought no reply, whatever came before the close
     // (a busy server's "Port already in use", say).
     ex.timedOut = exchange.outcome() != Exchange::Outcome::Answered || exchange.lost();
-    // The decoders know a query by its word and carriage return; the
-    // address only chose which projector answers.
-    if (!ex.received.isEmpty() && !exchange.lost()) {
-        if (const auto status = exchange.status(Exchange::command(command), QString()))
-            ex.status = status->trimmed();
-    }
+    if (const auto status = exchange.replyStatus(command))
+        ex.status = status->trimmed();
     return ex;
 }
 

@@ -99,10 +99,8 @@ void VenueLine::ended(Result result)
     d.result = result;
     if (result == Result::PortFailed)
         d.failure = QStringLiteral("the line was lost: ") + m_exchange.lostReason();
-    // The decoders know a query by its word and carriage return; the
-    // address only chose which projector answers.
-    else if (!d.reply.isEmpty())
-        d.status = m_exchange.status(Exchange::command(m_current.command), QString());
+    else
+        d.status = m_exchange.replyStatus(m_current.command);
     m_nextAllowed.setRemainingTime(m_gapMs, Qt::PreciseTimer);
     const QString failure = d.failure;
     emit done(d);

@@ -85,6 +85,15 @@ std::optional<QString> Exchange::status(const QString &command, const QString &s
     return Decode::statusFor(command, m_reply.size(), m_renderedReply.text(), shown);
 }
 
+std::optional<QString> Exchange::replyStatus(const QString &word) const
+{
+    // The decoders know a query by its word and carriage return; the
+    // address only chose which projector answers.
+    if (m_reply.isEmpty() || m_lost)
+        return std::nullopt;
+    return status(command(word), QString());
+}
+
 void Exchange::onComm()
 {
     // What arrives while a network line settles is left for the next start

@@ -89,6 +89,10 @@ public:
     // The decoded status of the reply as an answer to |command| (the query
     // word and CR; see Decode::statusFor); |shown| is the status shown now.
     std::optional<QString> status(const QString &command, const QString &shown) const;
+    // The decoded status of the reply that ended the exchange of the command
+    // word |word|, whatever address it went to; none when no reply came or
+    // the line went away.
+    std::optional<QString> replyStatus(const QString &word) const;
 
     Outcome outcome() const { return m_outcome; }
     // Whether the line went away since it was last opened, and why.
