@@ -207,32 +207,16 @@ void Watcher::handle(Line &line, const VenueLine::Done &done)
     }
     const int index = done.job.projector;
     Watched &w = m_watched[index];
-    if (done.job.person) {
-        // A person's command counts like any exchange but is no part of a
-        // poll; the state it changed is asked at once.
-        if (done.result == VenueLine::Result::Answered) {
-            ++w.answered;
-            w.lastAnswer = QDateTime::currentDateTime();
-        } else if (done.result == VenueLine::Result::NoAnswer) {
-            ++w.noAnswer;
-        } else {
-            ++w.portFailed;
-            lineFailed(line, done);
-        }
-        emit exchanged(index, done);
-        // Its power is asked at once, or after the poll under way, whose
-        // own answer may be older than the command.
-        if (done.result != VenueLine::Result::PortFailed) {
-            m_powerAfterPoll[index] = m_pendingOf[index] > 0;
-            poll(index, true);
-        }
-        return;
-    }
+    // A person's command counts like any exchange, but it is no part of a
+    // poll: what it brought is not taken as the poll's.
+    const bool polled = !done.job.person;
     switch (done.result) {
     case VenueLine::Result::Answered:
         ++w.answered;
-        m_answeredIn[index] = true;
-        m_polled[index].take(done.job.command, done.reply);
+        if (polled) {
+            m_answeredIn[index] = true;
+            m_polled[index].take(done.job.command, done.reply);
+        }
         w.lastAnswer = QDateTime::currentDateTime();
         break;
     case VenueLine::Result::NoAnswer:
@@ -242,6 +226,16 @@ void Watcher::handle(Line &line, const VenueLine::Done &done)
         ++w.portFailed;
         lineFailed(line, done);
         break;
+    }
+    if (!polled) {
+        emit exchanged(index, done);
+        // The state it changed is asked at once, or after the poll under
+        // way, whose own power answer may be older than the command.
+        if (done.result != VenueLine::Result::PortFailed) {
+            m_powerAfterPoll[index] = m_pendingOf[index] > 0;
+            poll(index, true);
+        }
+        return;
     }
     if (--m_pendingOf[index] == 0 && done.result != VenueLine::Result::PortFailed)
         pollEnded(index);
