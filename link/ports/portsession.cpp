@@ -119,14 +119,8 @@ QString PortSession::openStored()
 QString PortSession::openDevice(const QString &device, int number)
 {
     applyBaudCode();
-    closePort();
     ComPortNo = qint16(number);
-    m_port.setCommPort(number);
-    m_port.setDevice(device);
-    if (m_port.setPortOpen(true))
-        return QString();
-    return PortReason::detail(m_port.openFailure(), number, device, QFileInfo(device).group(),
-                              m_port.openFailureText());
+    return openOn(device, number);
 }
 
 void PortSession::applyBaudCode()
@@ -143,20 +137,20 @@ QString PortSession::open()
     if (!Projector::isPort(number))
         return PortReason::detail(MSComm::OpenFailure::BadPortNumber, number, QString(), QString(),
                                   QString());
+    return openOn(QString(), number);
+}
+
+QString PortSession::openOn(const QString &device, int number)
+{
     // A new number and settings only apply after closing an open port.
     closePort();
     m_port.setCommPort(number);
-    m_port.setDevice(QString());
+    m_port.setDevice(device);
     if (m_port.setPortOpen(true))
         return QString();
-    return openFailureReason(m_port, number);
-}
-
-QString PortSession::openFailureReason(const MSComm &port, int number)
-{
-    const QString device = PortMap::deviceForPort(number);
-    return PortReason::detail(port.openFailure(), number, device, QFileInfo(device).group(),
-                              port.openFailureText());
+    const QString reached = device.isEmpty() ? PortMap::deviceForPort(number) : device;
+    return PortReason::detail(m_port.openFailure(), number, reached, QFileInfo(reached).group(),
+                              m_port.openFailureText());
 }
 
 void PortSession::beginChange()

@@ -71,9 +71,6 @@ public:
     // what failed.
     CancelResult cancel(QString *why);
 
-    // Why |port| failed to open port number |number|.
-    static QString openFailureReason(const MSComm &port, int number);
-
     // Whether a lost link is being tried again, and the device it had open.
     bool reconnecting() const { return m_reconnector.active(); }
     const QString &lostDevice() const { return m_lostDevice; }
@@ -92,6 +89,9 @@ private:
     void tryReopen();
     void portOpened();
     void reopenFailed();
+    // Opens port number |number| on |device| (empty: the device the port
+    // map gives the number); empty on success, else why not.
+    QString openOn(const QString &device, int number);
     void closePort();
 
     MSComm &m_port;
