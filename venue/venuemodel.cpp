@@ -56,7 +56,7 @@ QString VenueModel::text(int row, int column) const
                    : QStringLiteral("%1 (%2)").arg(w.projector.port, w.projector.device);
     case Link:
         // The panel holds the line: nothing is asked meanwhile.
-        if (m_inPanel.contains(row))
+        if (inPanel(row))
             return tr("in the panel");
         switch (w.link) {
         case Watcher::Link::Open:
@@ -148,7 +148,7 @@ QVariant VenueModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole: {
         // A line that failed says why where the pointer rests on its link.
         const Watcher::Watched &w = m_watcher.watched()[row];
-        if (column == Link && !m_inPanel.contains(row) && !w.linkReason.isEmpty()
+        if (column == Link && !inPanel(row) && !w.linkReason.isEmpty()
             && w.link != Watcher::Link::Open)
             return tr("%1: %2").arg(text(row, column), w.linkReason);
         return text(row, column);
@@ -209,13 +209,8 @@ void VenueModel::refresh(int row)
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
-void VenueModel::setInPanel(int row, bool inPanel)
+void VenueModel::refreshAll()
 {
-    if (inPanel == m_inPanel.contains(row))
-        return;
-    if (inPanel)
-        m_inPanel.insert(row);
-    else
-        m_inPanel.remove(row);
-    refresh(row);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }

@@ -3,7 +3,6 @@
 #include "projectors/watcher.h"
 
 #include <QAbstractTableModel>
-#include <QSet>
 
 #include <optional>
 
@@ -41,10 +40,11 @@ public:
 
     // Row |row| changed in the watcher: its cells are read again.
     void refresh(int row);
-    // Whether the projector of |row| has its line held by a panel this
-    // program started.
-    void setInPanel(int row, bool inPanel);
-    bool inPanel(int row) const { return m_inPanel.contains(row); }
+    // Every row is read again (a line lent or given back, say).
+    void refreshAll();
+    // Whether the projector of |row| has its line held by a panel: the
+    // watcher has lent it.
+    bool inPanel(int row) const { return m_watcher.lent(row); }
 
     // Why the projector of |row| needs attention, in words; empty when it
     // does not.
@@ -59,5 +59,4 @@ private:
 
     const Watcher &m_watcher;
     const std::optional<int> m_lampWarnHours;
-    QSet<int> m_inPanel;
 };

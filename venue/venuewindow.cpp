@@ -238,7 +238,8 @@ void VenueWindow::updateBar()
     QString text;
     if (count == 0 && m_model->rowCount() == 0)
         text = tr("No projectors to watch: list them in [Projectors] in %1")
-                   .arg(QDir::toNativeSeparators(SettingsStore::fileName(QStringLiteral("ORVA"))));
+                   .arg(QDir::toNativeSeparators(
+                       SettingsStore::fileName(QString::fromLatin1(SettingsStore::kApplication))));
     else if (count == 0)
         text = tr("All is well: no projector needs attention");
     else if (count == 1)
@@ -331,11 +332,7 @@ void VenueWindow::openPanel()
     // it, and the panel starts once the exchange under way has ended.
     m_watcher.lend(index, true);
     m_panels.insert(index, 0);
-    const QString key = m_watcher.watched()[index].projector.lineKey();
-    for (int row = 0; row < m_model->rowCount(); ++row) {
-        if (m_watcher.watched()[row].projector.lineKey() == key)
-            m_model->setInPanel(row, true);
-    }
+    m_model->refreshAll(); // the rows of its line read "in the panel"
     updateButtons();
     startPanel(index);
 }
@@ -371,14 +368,9 @@ void VenueWindow::checkPanels()
             ++it;
             continue;
         }
-        const int index = it.key();
+        m_watcher.lend(it.key(), false);
+        m_model->refreshAll();
         it = m_panels.erase(it);
-        const QString key = m_watcher.watched()[index].projector.lineKey();
-        for (int row = 0; row < m_model->rowCount(); ++row) {
-            if (m_watcher.watched()[row].projector.lineKey() == key)
-                m_model->setInPanel(row, false);
-        }
-        m_watcher.lend(index, false);
     }
     if (m_panels.isEmpty())
         m_panelCheck.stop();

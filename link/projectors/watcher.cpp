@@ -193,6 +193,11 @@ void Watcher::lend(int index, bool lent)
         poll(other);
 }
 
+bool Watcher::lent(int index) const
+{
+    return index >= 0 && index < int(m_watched.size()) && m_lineOf[index]->lent;
+}
+
 bool Watcher::lineBusy(int index) const
 {
     return index >= 0 && index < int(m_watched.size()) && m_lineOf[index]->line->busy();

@@ -93,6 +93,8 @@ public:
     // projectors are asked at once. lineBusy() tells whether an exchange on
     // it is still under way or queued.
     void lend(int index, bool lent);
+    // Whether the line of projector |index| is lent.
+    bool lent(int index) const;
     bool lineBusy(int index) const;
     // For programs that share the watcher's lines (the PJLink bridge):
     // sends |command| to projector |index| between the polls, ahead of them
