@@ -264,7 +264,9 @@ void VenueWindow::updateButtons()
     const QList<int> chosen = selectedProjectors();
     m_powerOn->setEnabled(!chosen.isEmpty());
     m_powerOff->setEnabled(!chosen.isEmpty());
-    m_openPanel->setEnabled(chosen.size() == 1 && !m_panels.contains(chosen.first()));
+    // One panel per line: a second one could not open the port, and the
+    // first one's end would give the line back under it.
+    m_openPanel->setEnabled(chosen.size() == 1 && !m_watcher.lent(chosen.first()));
 }
 
 QList<int> VenueWindow::selectedProjectors() const
@@ -325,7 +327,7 @@ void VenueWindow::powerOff()
 void VenueWindow::openPanel()
 {
     const QList<int> chosen = selectedProjectors();
-    if (chosen.size() != 1 || m_panels.contains(chosen.first()))
+    if (chosen.size() != 1 || m_watcher.lent(chosen.first()))
         return;
     const int index = chosen.first();
     // The panel gets the line to itself: the watcher starts nothing more on
